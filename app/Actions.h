@@ -1,0 +1,38 @@
+// The compile and patch actions as the window runs them, without any user interface, so that
+// the window and the command line report exactly the same lines.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+// The six compile options, in the states the window shows at design time.
+struct TCompileOptions {
+  bool BankInsert = false;
+  bool ToneBank = true;
+  bool DrumBank = true;
+  bool VolToVelo = false;
+  bool VeloFixCmd = true;
+  bool HLoopOut = false;
+  std::optional<uint32_t> Seed;  // fixed seed for reproducible random commands; else the clock
+};
+
+struct TCompileOutcome {
+  bool Ok = false;
+  std::vector<std::string> Log;  // on success: the log texts (code page 932, may hold CR LF)
+  int ErrorLine = 0;             // on failure: position and text of the error
+  int ErrorColumn = 0;
+  std::string ErrorText;
+  std::string SmfPath;
+};
+
+// Compiles the source; file errors are thrown (FileError).
+TCompileOutcome CompileSource(const std::string& sourcePath, const TCompileOptions& options);
+
+// The window's one log line for a failed compile: "%d行%d文字目 " and the error text.
+std::string ErrorLogLine(const TCompileOutcome& outcome);
+
+}  // namespace tw

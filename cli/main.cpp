@@ -1,0 +1,130 @@
+// toneweld: the command-line front end. Compiles MML sources and patches MLD files exactly as
+// the window does, for scripts, editors and tests.
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Actions.h"
+#include "Cp932.h"
+#include "FileIO.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitCompileError = 1;
+constexpr int kExitFileError = 2;
+constexpr int kExitUsage = 2;
+
+constexpr char kUsage[] =
+    "Usage: toneweld compile [options] SOURCE...\n"
+    "       toneweld patch MLDFILE...\n"
+    "       toneweld --help | --version\n"
+    "\n"
+    "compile  Compiles each MML source (code page 932) to SOURCE.mid beside it\n"
+    "         (and SOURCE.lpd when hardware loops are written).\n"
+    "  --bank-insert    insert bank selects before program changes\n"
+    "  --no-tone-bank   no bank select 124,1 on melodic tracks (with --bank-insert)\n"
+    "  --no-drum-bank   no bank select 125,0 on rhythm tracks (with --bank-insert)\n"
+    "  --vol-to-velo    volume commands scale velocities instead of sending CC 7\n"
+    "  --no-velo-fix    ignore the velocity correction commands @UFIX and @UMODE\n"
+    "  --hloop-out      write hardware loops as proxy events and the .lpd file\n"
+    "  --seed N         seed the random commands, for reproducible output\n"
+    "\n"
+    "Exit status: 0 success, 1 compile error, 2 file or usage error.\n";
+
+int UsageError(const std::string& message) {
+  std::cerr << "toneweld: " << message << "\n" << kUsage;
+  return kExitUsage;
+}
+
+// A log text on standard output in UTF-8; CR LF inside it starts a new line.
+void PrintLog(std::ostream& out, const std::string& cp932) {
+  const std::string line = tw::Cp932ToUtf8(cp932);
+  for (size_t start = 0;;) {
+    const size_t end = line.find("\r\n", start);
+    out << std::string_view(line).substr(start, end - start) << '\n';
+    if (end == std::string::npos) break;
+    start = end + 2;
+  }
+}
+
+int Compile(const std::vector<std::string>& args) {
+  tw::TCompileOptions options;
+  std::vector<std::string> sources;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--bank-insert") {
+      options.BankInsert = true;
+    } else if (a == "--no-tone-bank") {
+      options.ToneBank = false;
+    } else if (a == "--no-drum-bank") {
+      options.DrumBank = false;
+    } else if (a == "--vol-to-velo") {
+      options.VolToVelo = true;
+    } else if (a == "--no-velo-fix") {
+      options.VeloFixCmd = false;
+    } else if (a == "--hloop-out") {
+      options.HLoopOut = true;
+    } else if (a == "--seed") {
+      if (i + 1 == args.size()) return UsageError("--seed needs a number");
+      const std::string& n = args[++i];
+      char* end = nullptr;
+      errno = 0;
+      const unsigned long long seed = std::strtoull(n.c_str(), &end, 10);
+      if (n.empty() || n[0] == '-' || *end != '\0' || errno != 0 || seed > 0xFFFFFFFFull)
+        return UsageError("--seed needs a number from 0 to 4294967295");
+      options.Seed = static_cast<uint32_t>(seed);
+    } else if (a == "--") {
+      sources.insert(sources.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+      break;
+    } else if (a.size() > 1 && a[0] == '-') {
+      return UsageError("unknown option " + a);
+    } else {
+      sources.push_back(a);
+    }
+  }
+  if (sources.empty()) return UsageError("no source file given");
+
+  int status = kExitOk;
+  for (const std::string& source : sources) {
+    try {
+      const tw::TCompileOutcome outcome = tw::CompileSource(source, options);
+      if (outcome.Ok) {
+        for (const std::string& line : outcome.Log) PrintLog(std::cout, line);
+      } else {
+        std::cerr << source << ':' << outcome.ErrorLine << ':' << outcome.ErrorColumn << ": "
+                  << tw::Cp932ToUtf8(outcome.ErrorText) << '\n';
+        status = std::max(status, kExitCompileError);
+      }
+    } catch (const tw::FileError& e) {
+      std::cerr << source << ": " << tw::Cp932ToUtf8(e.what()) << '\n';
+      status = std::max(status, kExitFileError);
+    }
+  }
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) return UsageError("no command given");
+  const std::string command = args.front();
+  args.erase(args.begin());
+  if (command == "--help" || command == "-h") {
+    std::cout << kUsage;
+    return kExitOk;
+  }
+  if (command == "--version") {
+    std::cout << "toneweld 2.7a\n";
+    return kExitOk;
+  }
+  if (command == "compile") return Compile(args);
+  return UsageError("unknown command " + command);
+}

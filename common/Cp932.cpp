@@ -1,0 +1,41 @@
+#include "Cp932.h"
+
+#include <cerrno>
+#include <iconv.h>
+#include <stdexcept>
+
+namespace tw {
+namespace {
+
+// Runs iconv over the whole input; an unconvertible sequence is replaced and skipped (one byte
+// of the input at a time), so the conversion always ends.
+std::string Convert(const char* to, const char* from, std::string_view in, std::string_view replacement) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv cannot convert between CP932 and UTF-8");
+  std::string out;
+  char buffer[1024];
+  char* src = const_cast<char*>(in.data());
+  size_t left = in.size();
+  while (left > 0) {
+    char* dst = buffer;
+    size_t room = sizeof buffer;
+    const size_t rc = iconv(cd, &src, &left, &dst, &room);
+    out.append(buffer, dst - buffer);
+    if (rc != static_cast<size_t>(-1)) continue;
+    if (errno == E2BIG) continue;
+    out += replacement;  // EILSEQ or EINVAL (a lead byte at the very end)
+    ++src;
+    --left;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
+  iconv_close(cd);
+  return out;
+}
+
+}  // namespace
+
+std::string Cp932ToUtf8(std::string_view cp932) { return Convert("UTF-8", "CP932", cp932, "\xEF\xBF\xBD"); }
+
+std::string Utf8ToCp932(std::string_view utf8) { return Convert("CP932", "UTF-8", utf8, "?"); }
+
+}  // namespace tw

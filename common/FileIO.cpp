@@ -1,0 +1,122 @@
+#include "FileIO.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
+#endif
+
+#include "Texts.h"
+
+namespace tw {
+namespace {
+
+std::function<bool(const std::string&)>& WriteFaultHook() {
+  static std::function<bool(const std::string&)> hook;
+  return hook;
+}
+
+[[noreturn]] void ThrowWriteError(const std::string& path, int err) {
+  std::string message = text::kMsgWriteFailed;
+  message += " (" + path + ": " + std::strerror(err) + ")";
+  throw FileError(message);
+}
+
+}  // namespace
+
+std::string ReadWholeFile(const std::string& path, const std::string& message) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw FileError(message);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) throw FileError(message);
+  return bytes;
+}
+
+std::vector<std::string> SplitTextLines(std::string_view bytes) {
+  const size_t nul = bytes.find('\0');
+  if (nul != std::string_view::npos) bytes = bytes.substr(0, nul);
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    if (c != '\n' && c != '\r') continue;
+    lines.emplace_back(bytes.substr(start, i - start));
+    if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < bytes.size()) lines.emplace_back(bytes.substr(start));
+  return lines;
+}
+
+std::string JoinLinesCrLf(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const std::string& line : lines) {
+    out += line;
+    out += "\r\n";
+  }
+  return out;
+}
+
+void SetWriteFaultHook(std::function<bool(const std::string& path)> hook) {
+  WriteFaultHook() = std::move(hook);
+}
+
+void WriteFileAtomic(const std::string& path, std::string_view bytes) {
+  const std::string temp = path + ".tmp" + std::to_string(getpid());
+  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  if (!f) ThrowWriteError(path, errno);
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  int err = ok ? 0 : errno;
+  if (std::fclose(f) != 0 && ok) {
+    ok = false;
+    err = errno;
+  }
+  if (ok && WriteFaultHook() && !WriteFaultHook()(path)) {
+    ok = false;
+    err = ENOSPC;
+  }
+  if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
+#ifdef _WIN32
+    // rename does not replace an existing file on Windows.
+    std::remove(path.c_str());
+    ok = std::rename(temp.c_str(), path.c_str()) == 0;
+#else
+    ok = false;
+#endif
+    if (!ok) err = errno;
+  }
+  if (!ok) {
+    std::remove(temp.c_str());
+    ThrowWriteError(path, err);
+  }
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st{};
+  return ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == S_IFREG;
+}
+
+bool RemoveFile(const std::string& path) { return std::remove(path.c_str()) == 0; }
+
+std::string ChangeFileExt(const std::string& path, std::string_view ext) {
+#ifdef _WIN32
+  constexpr std::string_view kStops = ".\\/:";
+#else
+  constexpr std::string_view kStops = "./";
+#endif
+  const size_t at = path.find_last_of(kStops);
+  std::string out = (at != std::string::npos && path[at] == '.') ? path.substr(0, at) : path;
+  out += ext;
+  return out;
+}
+
+}  // namespace tw

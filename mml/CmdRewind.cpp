@@ -1,0 +1,9 @@
+// Rewind and marker commands.
+#include "Texts.h"
+#include "mmlcU.h"
+
+namespace tw {
+
+void TMmlc::RegisterRewindCommands() {}
+
+}  // namespace tw

@@ -1,0 +1,9 @@
+// Voice commands.
+#include "Texts.h"
+#include "mmlcU.h"
+
+namespace tw {
+
+void TMmlc::RegisterVoiceCommands() {}
+
+}  // namespace tw

@@ -1,0 +1,34 @@
+// TFuncList: the keyword table. Binds each command keyword to its handler; looked up once per
+// token, exactly and case-sensitively.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+
+namespace tw {
+
+// A handler receives its token and returns false after setting FErrorText when it failed.
+using TFuncEvent = std::function<bool(const std::string& token)>;
+
+struct TFuncItem {
+  TFuncEvent FHandler;
+};
+
+class TFuncList {
+ public:
+  // Binds keyword to handler, replacing an earlier binding of the same keyword.
+  void Register(const std::string& keyword, TFuncEvent handler);
+  // Runs the handler of token and stores its result in FLastOk; false when token is not bound.
+  bool Execute(const std::string& token);
+  void Clear();
+  size_t Count() const { return FItems.size(); }
+
+  bool FLastOk = true;
+  std::string FErrorText;  // message of the last failure (code page 932)
+
+ private:
+  std::map<std::string, TFuncItem, std::less<>> FItems;  // sorted: a logarithmic lookup
+};
+
+}  // namespace tw

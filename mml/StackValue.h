@@ -1,0 +1,2 @@
+// TStackValue: the byte queue of a hex event block.
+#pragma once

@@ -1,0 +1,114 @@
+#include "mmlcU.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "FileIO.h"
+#include "Texts.h"
+
+namespace tw {
+
+TMmlc::TMmlc() {
+  RegisterCommands();
+  FBendRange.fill(2);
+  for (int n = 1; n <= 128; ++n) FProgramMap[n] = static_cast<uint8_t>(n - 1);
+  FProgramMap[0] = 0;
+  Seed(static_cast<uint32_t>(std::chrono::system_clock::now().time_since_epoch().count()));
+}
+
+void TMmlc::RegisterCommands() {
+  RegisterSectionCommands();
+  RegisterNoteCommands();
+  RegisterVoiceCommands();
+  RegisterLoopCommands();
+  RegisterHeaderCommands();
+  RegisterHexCommands();
+  RegisterHwLoopCommands();
+  RegisterControlCommands();
+  RegisterRewindCommands();
+  RegisterSweepCommands();
+  RegisterRandomCommands();
+}
+
+bool TMmlc::Fail(const std::string& token, const char* message) {
+  FErrorText = text::kOpenBracket + token + text::kCloseBracket + message;
+  return false;
+}
+
+Tick TMmlc::OutTime() {
+  if (!FSrc.FExtended) FRewindOffset = 0;
+  const Tick t = std::max<Tick>(FTrackTime - FRewindOffset, 0);
+  if (FSmf.FSongLength < t) FSmf.FSongLength = t;
+  return t;
+}
+
+void TMmlc::FlushHeldNote() {
+  if (NoteInRange(FHeldNote) && !Muted()) FSmf.AddNoteOff(OutTime(), OutChannel(), 0, FHeldNote);
+  OutTime();
+}
+
+void TMmlc::AppendLoopData(const std::string& line) {
+  FLoopDataLines.push_back(line);
+  if (!FLoopDataPath.empty()) WriteFileAtomic(FLoopDataPath, JoinLinesCrLf(FLoopDataLines));
+}
+
+bool TMmlc::Compile(const std::string& path) {
+  FSrc.LoadFile(path);
+  FLoopDataPath = ChangeFileExt(path, ".lpd");
+  // If an old loop data file cannot be deleted, this compile's lines follow its lines.
+  if (FileExists(FLoopDataPath) && !RemoveFile(FLoopDataPath))
+    FLoopDataLines = SplitTextLines(ReadWholeFile(FLoopDataPath, text::kMsgWriteFailed));
+  if (!RunCommands()) return false;
+  FSmf.SaveToFile(ChangeFileExt(path, ".mid"));
+  return true;
+}
+
+bool TMmlc::CompileText(std::string text) {
+  FSrc.SetText(std::move(text));
+  return RunCommands();
+}
+
+// The compile loop: one token at a time through the keyword table, up to the end of the text
+// or the first failure. On success the held note is released.
+bool TMmlc::RunCommands() {
+  uint64_t commandsRun = 0;
+  bool ok = true;
+  for (std::string token = FSrc.NextToken(); !token.empty(); token = FSrc.NextToken()) {
+    if (++commandsRun > kMaxCommands) {
+      ok = Fail(token, text::kMsgWorkLimit);
+      break;
+    }
+    if (!Execute(token)) {
+      ok = Fail(token, text::kMsgUnknown);
+      break;
+    }
+    if (!FLastOk || !CheckBounds(token)) {
+      ok = false;
+      break;
+    }
+  }
+  if (ok) {
+    FlushHeldNote();
+  } else {
+    FSrc.GetLineColumn(FErrorLine, FErrorColumn);
+  }
+  return ok;
+}
+
+// Ends the compile at the command that made the song exceed what the file can hold.
+bool TMmlc::CheckBounds(const std::string& token) {
+  switch (FSmf.LimitHit()) {
+    case TSmf::TLimit::Events:
+      return Fail(token, text::kMsgEventLimit);
+    case TSmf::TLimit::Time:
+      return Fail(token, text::kMsgTimeLimit);
+    case TSmf::TLimit::None:
+      break;
+  }
+  const Tick pending = FTrackTime - (FSrc.FExtended ? FRewindOffset : 0);
+  if (FTrackTime > TSmf::kMaxTick || pending > TSmf::kMaxTick || FSmf.FSongLength > TSmf::kMaxTick)
+    return Fail(token, text::kMsgTimeLimit);
+  return true;
+}
+
+}  // namespace tw

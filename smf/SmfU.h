@@ -1,0 +1,81 @@
+// The in-memory list of timed MIDI events and the writer of the Standard MIDI File
+// (format 0, one track holding all sixteen channels).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tw {
+
+// Absolute MIDI ticks. Kept 64 bits wide inside the compiler so that no sum of lengths can
+// wrap; anything above TSmf::kMaxTick is refused before it reaches the file.
+using Tick = int64_t;
+
+// One event. Compact on purpose (16 bytes): a song of a million notes must sort fast.
+struct TSmfEvent {
+  int32_t FTime;       // absolute tick
+  uint8_t FPriority;   // order at one tick: 0 everything else, 1 note-ons, 9 sweep steps
+  uint8_t FStatus;     // 8n 9n Bn Cn En, F0 system exclusive, FF meta; 0 marks a merged note
+  uint8_t FData1;      // key, controller, program, meta type
+  uint8_t FData2;      // velocity, value
+  uint32_t FData;      // pitch bend: the 14-bit value; F0/FF: offset of the bytes in the pool
+  uint32_t FSize;      // F0/FF: number of bytes in the pool
+};
+
+class TSmf {
+ public:
+  // Largest tick a four-byte variable-length quantity can hold.
+  static constexpr Tick kMaxTick = 0x0FFFFFFF;
+
+  enum class TLimit { None, Events, Time };
+
+  TSmf(size_t maxEvents = SIZE_MAX, size_t maxBytes = SIZE_MAX);
+
+  void AddControlChange(Tick time, int channel, int priority, int controller, int value);
+  void AddNoteOn(Tick time, int channel, int priority, int note, int velocity);
+  void AddNoteOff(Tick time, int channel, int priority, int note);
+  void AddPitchBend(Tick time, int channel, int priority, int bend);  // bend -64..63, times 128
+  void AddProgramChange(Tick time, int channel, int program);
+  void AddTempo(Tick time, int bpm);
+  void AddSysEx(Tick time, std::string_view data);  // without F0 and F7
+  void AddMeta(Tick time, int metaType, std::string_view text);
+
+  // The first limit that an Add ran into (the event was then dropped); None while within bounds.
+  TLimit LimitHit() const { return FLimitHit; }
+
+  size_t Count() const { return FEvents.size(); }
+  const std::vector<TSmfEvent>& Events() const { return FEvents; }
+  std::string_view Bytes(const TSmfEvent& e) const { return std::string_view(FPool).substr(e.FData, e.FSize); }
+  void Clear();
+
+  // Sorts and merges the events and writes the file. Returns false, writing nothing, when the
+  // list is empty. File errors are thrown (FileError).
+  bool SaveToFile(const std::string& path);
+
+  // Sorts and merges the events and returns the file image; empty when there are no events.
+  std::string Build();
+
+  int32_t FTimebase = 48;
+  Tick FSongLength = 0;  // latest output tick; the end of track stands here
+
+ private:
+  bool Admit(Tick time, size_t extraBytes);
+  void Append(Tick time, int priority, int status, int data1, int data2, uint32_t data = 0, uint32_t size = 0);
+  uint32_t Store(std::string_view bytes);
+  void MergeOverlappingNotes(bool writing);
+  size_t WriteEvent(std::string& out, const TSmfEvent& e) const;
+
+  std::vector<TSmfEvent> FEvents;
+  std::string FPool;  // data bytes of system exclusive and meta events
+  uint8_t FNoteState[16][128] = {};
+  size_t FMaxEvents, FMaxBytes;
+  TLimit FLimitHit = TLimit::None;
+};
+
+// Appends the standard variable-length quantity (at most four bytes, values up to 0FFFFFFFh).
+void WriteVarLen(std::string& out, uint32_t value);
+
+}  // namespace tw
