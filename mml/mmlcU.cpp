@@ -71,13 +71,9 @@ bool TMmlc::CompileText(std::string text) {
 // The compile loop: one token at a time through the keyword table, up to the end of the text
 // or the first failure. On success the held note is released.
 bool TMmlc::RunCommands() {
-  uint64_t commandsRun = 0;
   bool ok = true;
   for (std::string token = FSrc.NextToken(); !token.empty(); token = FSrc.NextToken()) {
-    if (++commandsRun > kMaxCommands) {
-      ok = Fail(token, text::kMsgWorkLimit);
-      break;
-    }
+    AddWork(1);
     if (!Execute(token)) {
       ok = Fail(token, text::kMsgUnknown);
       break;
@@ -97,6 +93,7 @@ bool TMmlc::RunCommands() {
 
 // Ends the compile at the command that made the song exceed what the file can hold.
 bool TMmlc::CheckBounds(const std::string& token) {
+  if (WorkExhausted()) return Fail(token, text::kMsgWorkLimit);
   switch (FSmf.LimitHit()) {
     case TSmf::TLimit::Events:
       return Fail(token, text::kMsgEventLimit);

@@ -22,7 +22,7 @@ class TMmlc : public TFuncList {
   // Bounds that keep any input within time and memory; a real ringtone stays far below them.
   static constexpr size_t kMaxEvents = 8'000'000;
   static constexpr size_t kMaxEventBytes = 64u << 20;  // system exclusive and meta data
-  static constexpr uint64_t kMaxCommands = 20'000'000;  // commands run, loop passes included
+  static constexpr uint64_t kMaxWork = 20'000'000;  // commands run (loop passes included) and steps
 
   TMmlc();
   TMmlc(const TMmlc&) = delete;
@@ -43,6 +43,11 @@ class TMmlc : public TFuncList {
 
   // Reseeds the random generator (the clock seeds it at creation).
   void Seed(uint32_t seed) { FRandom.seed(seed); }
+  // The work budget: every command run counts one, and so does every step of a command that
+  // iterates by itself (a random stream over a long length). Past kMaxWork the compile fails.
+  void AddWork(uint64_t steps) { FWorkDone += steps; }
+  bool WorkExhausted() const { return FWorkDone > kMaxWork; }
+
   // A uniformly drawn integer from lo to hi inclusive.
   int Uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(FRandom); }
 
@@ -294,6 +299,7 @@ class TMmlc : public TFuncList {
   bool CmdRnd(const std::string& token);
 
   std::mt19937 FRandom;
+  uint64_t FWorkDone = 0;
 };
 
 }  // namespace tw
