@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <sys/wait.h>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -113,6 +115,28 @@ std::string TempDir() {
   } cleanup;
   cleanup.dirs.push_back(base);
   return base.string();
+}
+
+CliRun RunCli(const std::vector<std::string>& args) {
+#ifndef TONEWELD_CLI
+  ADD_FAILURE() << "the command line is not built";
+  return {};
+#else
+  const std::string dir = TempDir();
+  std::string command = "'" TONEWELD_CLI "'";
+  for (const std::string& a : args) {
+    std::string quoted;
+    for (char c : a) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    command += " '" + quoted + "'";
+  }
+  command += " >'" + dir + "/out' 2>'" + dir + "/err' </dev/null";
+  const int raw = std::system(command.c_str());
+  CliRun run;
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  run.out = ReadFile(dir + "/out");
+  run.err = ReadFile(dir + "/err");
+  return run;
+#endif
 }
 
 std::string ReadFile(const std::string& path) {

@@ -37,6 +37,13 @@ std::string ErrorOf(std::string_view utf8Source, const std::function<void(TMmlc&
 // A fresh empty folder under the system's temporary folder, removed at the end of the test run.
 std::string TempDir();
 
+// Runs the built toneweld command line with the arguments (each quoted for the shell).
+struct CliRun {
+  int status = -1;
+  std::string out, err;
+};
+CliRun RunCli(const std::vector<std::string>& args);
+
 // Reads or writes a whole file.
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, std::string_view bytes);

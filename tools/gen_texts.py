@@ -1,6 +1,10 @@
 #!/usr/bin/env python3
-"""Writes common/Texts.h: every system text as code page 932 bytes, with its UTF-8 form beside it."""
+"""Writes common/Texts.h: every system text as code page 932 bytes, with its UTF-8 form beside it.
+
+With --check it only verifies that the header is up to date.
+"""
 import pathlib
+import sys
 
 root = pathlib.Path(__file__).resolve().parent.parent
 lines = (root / "tools" / "texts.txt").read_text(encoding="utf-8").splitlines()
@@ -32,4 +36,11 @@ for line in lines:
     out.append(f"// {shown}")
     out.append(f'inline constexpr char {name}[] = "{body}";')
 out += ["", "}  // namespace tw::text", ""]
-(root / "common" / "Texts.h").write_text("\n".join(out), encoding="utf-8")
+header = root / "common" / "Texts.h"
+generated = "\n".join(out)
+if "--check" in sys.argv:
+    # Used by the tests: the committed header must be what the text list generates.
+    if header.read_text(encoding="utf-8") != generated:
+        sys.exit("common/Texts.h is out of date: run tools/gen_texts.py")
+else:
+    header.write_text(generated, encoding="utf-8")
