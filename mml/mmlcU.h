@@ -189,6 +189,7 @@ class TMmlc : public TFuncList {
   bool CmdVolumeUp(const std::string& token);
   bool CmdVolumeDown(const std::string& token);
   bool CmdTranspose(const std::string& token);
+  bool StepVolume(const std::string& token, int direction);
 
   // Software loops and cue marks (CmdLoops.cpp)
   bool CmdLoopBegin(const std::string& token);
@@ -215,6 +216,9 @@ class TMmlc : public TFuncList {
   bool CmdOct(const std::string& token);
   bool CmdToneFile(const std::string& token);
   bool CmdMonoPoly(const std::string& token);
+  bool BeginSetting(const std::string& token);
+  bool IgnoreLine(const std::string& token);
+  bool IgnoreNumber(const std::string& token);
 
   // Hex event blocks (CmdHexBlock.cpp)
   bool CmdHexBlock(const std::string& token);
@@ -223,6 +227,7 @@ class TMmlc : public TFuncList {
   // Hardware loops (CmdHwLoops.cpp)
   bool CmdHwLoopBegin(const std::string& token);
   bool CmdHwLoopEnd(const std::string& token);
+  void AddHwLoopMark(int mark);
 
   // Controller and system commands (CmdControl.cpp)
   bool CmdPrg(const std::string& token);
@@ -251,6 +256,9 @@ class TMmlc : public TFuncList {
   bool CmdGmReset(const std::string& token);
   bool CmdGsReset(const std::string& token);
   bool CmdXgReset(const std::string& token);
+  bool ControlArgs(const std::string& token, int* values, int count, int lo = 0, int hi = 127);
+  bool ControlChange(const std::string& token, int controller, int fixedValue, int* level = nullptr);
+  bool SystemReset(const std::string& token, std::string_view message);
 
   // Rewind and marker commands (CmdRewind.cpp)
   bool CmdPStart(const std::string& token);
@@ -286,6 +294,18 @@ class TMmlc : public TFuncList {
   bool CmdRs(const std::string& token);
   bool CmdRw(const std::string& token);
   bool CmdR(const std::string& token);
+  // The eight kinds share one routine per action; kind indexes the table of kinds.
+  bool SweepDefine(const std::string& token, int kind);
+  bool SweepInterval(const std::string& token, int kind);
+  bool SweepApply(const std::string& token, int kind);
+  // Every entry held by a pattern library or step list counts against kMaxEvents.
+  void ClearPattern(TIntListLibItem& pattern);
+  bool RoomForEntries(uint64_t count) const { return FPatternEntries + count <= kMaxEvents; }
+  void AddEntry(TIntListLibItem& pattern, int32_t value) {
+    pattern.Add(value);
+    ++FPatternEntries;
+  }
+  uint64_t FPatternEntries = 0;
 
   // Random and humanize commands (CmdRandom.cpp)
   bool CmdUl(const std::string& token);
