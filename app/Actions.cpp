@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "FileIO.h"
+#include "MldLpFixU.h"
 #include "Texts.h"
 #include "mmlcU.h"
 
@@ -43,6 +44,28 @@ std::string ErrorLogLine(const TCompileOutcome& outcome) {
   std::string line(position);
   line += outcome.ErrorText;
   return line;
+}
+
+TPatchOutcome PatchMld(const std::string& mldPath) {
+  TPatchOutcome outcome;
+  if (!FileExists(mldPath)) {
+    outcome.Result = TPatchOutcome::TResult::NoMld;
+    outcome.Log.emplace_back(text::kLogPatchNoMld);
+    return outcome;
+  }
+  TMldLpPatch patcher;
+  const bool ok = patcher.PatchFile(mldPath);
+  outcome.Report = patcher.FReport;
+  if (ok) {
+    outcome.Result = TPatchOutcome::TResult::Patched;
+    if (!patcher.FReport.empty()) outcome.Log.push_back(patcher.FReport);
+    outcome.Log.push_back(text::kLogPatched + mldPath);
+  } else {
+    outcome.Result = TPatchOutcome::TResult::Failed;
+    outcome.Log.emplace_back(text::kLogPatchFailed);
+    outcome.Log.push_back(patcher.FReport);
+  }
+  return outcome;
 }
 
 }  // namespace tw

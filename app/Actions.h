@@ -35,4 +35,18 @@ TCompileOutcome CompileSource(const std::string& sourcePath, const TCompileOptio
 // The window's one log line for a failed compile: "%d行%d文字目 " and the error text.
 std::string ErrorLogLine(const TCompileOutcome& outcome);
 
+struct TPatchOutcome {
+  enum class TResult { Patched, Failed, NoMld };
+  TResult Result = TResult::Failed;
+  // The window's log texts in order (code page 932, may hold CR LF): the report (when not empty)
+  // and the completion text with the path after a patch; "パッチ失敗..." and the report after a
+  // failure; the abort text when there is no MLD file.
+  std::vector<std::string> Log;
+  std::string Report;  // the patcher's report
+};
+
+// Patches the MLD file at mldPath (the chosen source's path with ".mld"). Errors reading the
+// loop data file or the MLD file are thrown (FileError).
+TPatchOutcome PatchMld(const std::string& mldPath);
+
 }  // namespace tw

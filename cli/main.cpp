@@ -18,6 +18,7 @@ namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitCompileError = 1;
+constexpr int kExitPatchFailed = 1;
 constexpr int kExitFileError = 2;
 constexpr int kExitUsage = 2;
 
@@ -36,14 +37,19 @@ constexpr char kUsage[] =
     "  --hloop-out      write hardware loops as proxy events and the .lpd file\n"
     "  --seed N         seed the random commands, for reproducible output\n"
     "\n"
-    "Exit status: 0 success, 1 compile error, 2 file or usage error.\n";
+    "patch    Rewrites the hardware-loop proxy events of each MLD file in place into\n"
+    "         loop events, with the repeat counts from the .lpd file of the same\n"
+    "         name beside it.\n"
+    "\n"
+    "Exit status: 0 success, 1 compile error or failed patch, 2 file or usage error.\n"
+    "With several files the status is the worst of them.\n";
 
 int UsageError(const std::string& message) {
   std::cerr << "toneweld: " << message << "\n" << kUsage;
   return kExitUsage;
 }
 
-// A log text on standard output in UTF-8; CR LF inside it starts a new line.
+// A log text in UTF-8; CR LF inside it starts a new line.
 void PrintLog(std::ostream& out, const std::string& cp932) {
   const std::string line = tw::Cp932ToUtf8(cp932);
   for (size_t start = 0;;) {
@@ -110,6 +116,34 @@ int Compile(const std::vector<std::string>& args) {
   return status;
 }
 
+int Patch(const std::vector<std::string>& args) {
+  std::vector<std::string> files;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--") {
+      files.insert(files.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+      break;
+    }
+    if (a.size() > 1 && a[0] == '-') return UsageError("unknown option " + a);
+    files.push_back(a);
+  }
+  if (files.empty()) return UsageError("no MLD file given");
+
+  int status = kExitOk;
+  for (const std::string& file : files) {
+    try {
+      const tw::TPatchOutcome outcome = tw::PatchMld(file);
+      const bool ok = outcome.Result == tw::TPatchOutcome::TResult::Patched;
+      for (const std::string& line : outcome.Log) PrintLog(ok ? std::cout : std::cerr, line);
+      if (!ok) status = std::max(status, kExitPatchFailed);
+    } catch (const tw::FileError& e) {
+      std::cerr << file << ": " << tw::Cp932ToUtf8(e.what()) << '\n';
+      status = std::max(status, kExitFileError);
+    }
+  }
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -126,5 +160,6 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   if (command == "compile") return Compile(args);
+  if (command == "patch") return Patch(args);
   return UsageError("unknown command " + command);
 }
