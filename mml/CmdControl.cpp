@@ -79,7 +79,7 @@ bool TMmlc::CmdAllN(const std::string& token) { return ControlChange(token, 123,
 bool TMmlc::CmdReset(const std::string& token) { return ControlChange(token, 121, 0); }
 
 bool TMmlc::CmdCc(const std::string& token) {
-  int v[2];
+  int v[2] = {};
   if (!ControlArgs(token, v, 2)) return false;
   if (!Muted()) FSmf.AddControlChange(OutTime(), OutChannel(), 0, v[0], v[1]);
   return true;
@@ -87,7 +87,7 @@ bool TMmlc::CmdCc(const std::string& token) {
 
 // Registered parameter 0 (pitch-bend sensitivity). A muted part keeps its range as well.
 bool TMmlc::CmdRange(const std::string& token) {
-  int v;
+  int v = 0;
   if (!ControlArgs(token, &v, 1)) return false;
   if (Muted()) return true;
   const int channel = OutChannel();
@@ -101,7 +101,7 @@ bool TMmlc::CmdRange(const std::string& token) {
 }
 
 bool TMmlc::CmdPrg(const std::string& token) {
-  int v[2];
+  int v[2] = {};
   if (!ControlArgs(token, v, 2, 1, 128)) return false;
   FProgramMap[v[0]] = static_cast<uint8_t>(v[1] - 1);
   return true;
@@ -110,7 +110,7 @@ bool TMmlc::CmdPrg(const std::string& token) {
 // The bank select is written as the source gives it, unless "@" inserts its own (FOptBankInsert).
 // The coarse byte is written before the fine one is read.
 bool TMmlc::CmdBank(const std::string& token) {
-  int msb;
+  int msb = 0;
   if (!ControlArgs(token, &msb, 1)) return false;
   const bool write = !FOptBankInsert && !Muted();
   if (write) FSmf.AddControlChange(OutTime(), OutChannel(), 0, 0, msb);
@@ -124,7 +124,7 @@ bool TMmlc::CmdBank(const std::string& token) {
 
 // Velocity-fix mode of a program (table 0) or a key (table 1); other tables are accepted and ignored.
 bool TMmlc::CmdUFix(const std::string& token) {
-  int v[3];
+  int v[3] = {};
   if (!ControlArgs(token, v, 3)) return false;
   const int table = v[0], index = v[1], mode = v[2];
   if (mode >= 3) return Fail(token, text::kMsgBadValue);
@@ -134,35 +134,35 @@ bool TMmlc::CmdUFix(const std::string& token) {
 }
 
 bool TMmlc::CmdUMode(const std::string& token) {
-  int mode;
+  int mode = 0;
   if (!ControlArgs(token, &mode, 1, 0, 1)) return false;
   FMelodic = mode == 0;
   return true;
 }
 
 bool TMmlc::CmdXfQue(const std::string& token) {
-  int v;
+  int v = 0;
   if (!ControlArgs(token, &v, 1)) return false;
   FSmf.AddMeta(OutTime(), 127, Data({0x43, 0x7B, 0x02, v}));
   return true;
 }
 
 bool TMmlc::CmdAlch(const std::string& token) {
-  int n;
+  int n = 0;
   if (!ControlArgs(token, &n, 1, 1, 16)) return false;
   FSmf.AddMeta(OutTime(), 127, Data({0x43, 0x02, 0x01, 0x01, n - 1, 0x01}));
   return true;
 }
 
 bool TMmlc::CmdHvch(const std::string& token) {
-  int n;
+  int n = 0;
   if (!ControlArgs(token, &n, 1, 1, 16)) return false;
   FSmf.AddMeta(OutTime(), 127, Data({0x43, 0x02, 0x01, 0x02, n - 1, 0x01}));
   return true;
 }
 
 bool TMmlc::CmdMVol(const std::string& token) {
-  int v;
+  int v = 0;
   if (!ControlArgs(token, &v, 1)) return false;
   FMasterVolume = v;
   FSmf.AddSysEx(OutTime(), Data({0x7F, 0x7F, 0x04, 0x01, 0x00, v}));
@@ -170,21 +170,21 @@ bool TMmlc::CmdMVol(const std::string& token) {
 }
 
 bool TMmlc::CmdSpcm(const std::string& token) {
-  int v;
+  int v = 0;
   if (!ControlArgs(token, &v, 1)) return false;
   FSmf.AddSysEx(OutTime(), Data({0x43, 0x79, 0x06, 0x7F, 0x07, v}));
   return true;
 }
 
 bool TMmlc::CmdSpp(const std::string& token) {
-  int v[3];
+  int v[3] = {};
   if (!ControlArgs(token, v, 3)) return false;
   FSmf.AddSysEx(OutTime(), Data({0x43, 0x79, 0x06, 0x7F, 0x08, v[0], v[1], v[2]}));
   return true;
 }
 
 bool TMmlc::CmdSpan(const std::string& token) {
-  int v[3];
+  int v[3] = {};
   if (!ControlArgs(token, v, 3)) return false;
   FSmf.AddSysEx(OutTime(), Data({0x43, 0x79, 0x06, 0x7F, 0x0B, v[0], v[1], v[2]}));
   return true;
