@@ -87,7 +87,7 @@ bool TMmlc::CmdUl(const std::string& token) {
     const int c = FSrc.ReadNumber();
     if (c < 0 || c > 127) return Fail(token, text::kMsgBadValue);
     // The queue lives for the whole compile; keep it within the bound of the event list.
-    if (FVeloQueue.Count() >= kMaxEvents) return Fail(token, text::kMsgEventLimit);
+    if (FVeloQueue.Count() >= FEventLimit) return Fail(token, text::kMsgEventLimit);
     FVeloQueue.Add(sign == 0 ? c : std::clamp(base + sign * c, 0, 127));
   } while (FSrc.TestComma());
   return true;

@@ -46,7 +46,15 @@ class TMmlc : public TFuncList {
   // The work budget: every command run counts one, and so does every step of a command that
   // iterates by itself (a random stream over a long length). Past kMaxWork the compile fails.
   void AddWork(uint64_t steps) { FWorkDone += steps; }
-  bool WorkExhausted() const { return FWorkDone > kMaxWork; }
+  bool WorkExhausted() const { return FWorkDone > FWorkLimit; }
+
+  // Lowers the bounds of this compile below kMaxEvents and kMaxWork (the tests use it to reach
+  // them quickly).
+  void SetLimits(size_t events, uint64_t work) {
+    FEventLimit = events;
+    FWorkLimit = work;
+    FSmf.SetLimits(events, kMaxEventBytes);
+  }
 
   // A uniformly drawn integer from lo to hi inclusive.
   int Uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(FRandom); }
@@ -298,9 +306,9 @@ class TMmlc : public TFuncList {
   bool SweepDefine(const std::string& token, int kind);
   bool SweepInterval(const std::string& token, int kind);
   bool SweepApply(const std::string& token, int kind);
-  // Every entry held by a pattern library or step list counts against kMaxEvents.
+  // Every entry held by a pattern library or step list counts against the event limit.
   void ClearPattern(TIntListLibItem& pattern);
-  bool RoomForEntries(uint64_t count) const { return FPatternEntries + count <= kMaxEvents; }
+  bool RoomForEntries(uint64_t count) const { return FPatternEntries + count <= FEventLimit; }
   void AddEntry(TIntListLibItem& pattern, int32_t value) {
     pattern.Add(value);
     ++FPatternEntries;
@@ -320,6 +328,8 @@ class TMmlc : public TFuncList {
 
   std::mt19937 FRandom;
   uint64_t FWorkDone = 0;
+  uint64_t FWorkLimit = kMaxWork;
+  size_t FEventLimit = kMaxEvents;  // events in the list, and entries of patterns and queues
 };
 
 }  // namespace tw

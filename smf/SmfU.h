@@ -33,6 +33,10 @@ class TSmf {
   enum class TLimit { None, Events, Time };
 
   TSmf(size_t maxEvents = SIZE_MAX, size_t maxBytes = SIZE_MAX);
+  void SetLimits(size_t maxEvents, size_t maxBytes) {
+    FMaxEvents = maxEvents;
+    FMaxBytes = maxBytes;
+  }
 
   void AddControlChange(Tick time, int channel, int priority, int controller, int value);
   void AddNoteOn(Tick time, int channel, int priority, int note, int velocity);

@@ -131,6 +131,7 @@ void ExpectRunawayStops(const std::string& utf8Source, const std::string& error)
   const std::string path = dir + "/song.mml";
   WriteFile(path, Utf8ToCp932(utf8Source));
   TMmlc mmlc;
+  mmlc.SetLimits(20'000, 50'000);  // the same mechanism as the real bounds, reached sooner
   EXPECT_FALSE(mmlc.Compile(path)) << utf8Source;
   EXPECT_EQ(std::to_string(mmlc.FErrorLine) + ":" + std::to_string(mmlc.FErrorColumn) + ": " +
                 Cp932ToUtf8(mmlc.FErrorText),
@@ -144,8 +145,8 @@ TEST(Loops, RunawayStopsAtEventCap) {
 }
 
 TEST(Loops, RunawayStopsAtWorkBudget) {
-  // Zero-length rests write nothing: the work budget stops the loop (command 20000001 of
-  // "(T1)", "[", then "R" and "]" in turn is an "R").
+  // Zero-length rests write nothing: the work budget stops the loop (command 50001 of "(T1)",
+  // "[", then "R" and "]" in turn is an "R").
   ExpectRunawayStops("(T1) [r0]2147483647", "1:8: ｢ R ｣ 処理量が上限を超えました.");
 }
 
