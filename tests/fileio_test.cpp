@@ -1,0 +1,80 @@
+// The shared file helpers and the rule that no output is ever left half-written.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "Actions.h"
+#include "Cp932.h"
+#include "FileIO.h"
+#include "TestUtil.h"
+
+namespace tw::test {
+namespace {
+
+std::vector<std::string> FilesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Makes every atomic write fail after its temporary file was written, as a full disk would.
+struct FailingWrites {
+  FailingWrites() {
+    SetWriteFaultHook([](const std::string&) { return false; });
+  }
+  ~FailingWrites() { SetWriteFaultHook({}); }
+};
+
+TEST(FileIO, LinesPathsAndExtensions) {
+  EXPECT_EQ(SplitTextLines("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
+  EXPECT_EQ(SplitTextLines("a\n\nb\r\n"), (std::vector<std::string>{"a", "", "b"}));
+  EXPECT_EQ(SplitTextLines(std::string("a\nb\0c\n", 6)), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(JoinLinesCrLf({"1", "2"}), "1\r\n2\r\n");
+  EXPECT_EQ(ChangeFileExt("dir/song.mml", ".mid"), "dir/song.mid");
+  EXPECT_EQ(ChangeFileExt("dir/song", ".lpd"), "dir/song.lpd");
+  EXPECT_EQ(ChangeFileExt("d.x/song", ".mid"), "d.x/song.mid");
+  EXPECT_EQ(ChangeFileExt("a.b.mml", ".mld"), "a.b.mld");
+}
+
+TEST(FileIO, AtomicWriteReplacesWholeOrNotAtAll) {
+  const std::string dir = TempDir();
+  const std::string path = dir + "/out.bin";
+  WriteFileAtomic(path, "first");
+  WriteFileAtomic(path, "second");
+  EXPECT_EQ(ReadFile(path), "second");
+  {
+    FailingWrites failing;
+    EXPECT_THROW(WriteFileAtomic(path, "third"), FileError);
+  }
+  EXPECT_EQ(ReadFile(path), "second");
+  EXPECT_EQ(FilesIn(dir), (std::vector<std::string>{"out.bin"}));  // no temporary file left
+}
+
+TEST(FileIO, FailedSmfWriteKeepsTheOldFileAndIsReported) {
+  const std::string dir = TempDir();
+  WriteFile(dir + "/song.mml", "(T1) c");
+  WriteFile(dir + "/song.mid", "old smf");
+  FailingWrites failing;
+  try {
+    CompileSource(dir + "/song.mml", {});
+    ADD_FAILURE() << "no error";
+  } catch (const FileError& e) {
+    EXPECT_EQ(Cp932ToUtf8(e.what()).rfind("ファイルの書き込みに失敗しました", 0), 0u) << Cp932ToUtf8(e.what());
+  }
+  EXPECT_EQ(ReadFile(dir + "/song.mid"), "old smf");
+  EXPECT_EQ(FilesIn(dir), (std::vector<std::string>{"song.mid", "song.mml"}));
+}
+
+TEST(FileIO, FailedLoopDataWriteLeavesNoPartialFile) {
+  const std::string dir = TempDir();
+  WriteFile(dir + "/song.mml", Utf8ToCp932("(T1) 『c』3"));
+  TCompileOptions options;
+  options.HLoopOut = true;
+  FailingWrites failing;
+  EXPECT_THROW(CompileSource(dir + "/song.mml", options), FileError);
+  EXPECT_EQ(FilesIn(dir), (std::vector<std::string>{"song.mml"}));
+}
+
+}  // namespace
+}  // namespace tw::test
