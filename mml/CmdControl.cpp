@@ -92,11 +92,7 @@ bool TMmlc::CmdRange(const std::string& token) {
   if (Muted()) return true;
   const int channel = OutChannel();
   FBendRange[channel] = v;
-  const Tick t = OutTime();
-  FSmf.AddControlChange(t, channel, 0, 101, 0);
-  FSmf.AddControlChange(t, channel, 0, 100, 0);
-  FSmf.AddControlChange(t, channel, 0, 6, v);
-  FSmf.AddControlChange(t, channel, 0, 38, 0);
+  AddBendRange(OutTime(), channel, v);
   return true;
 }
 

@@ -125,11 +125,7 @@ bool TMmlc::CmdBendRange(const std::string& token) {
   for (int c = 0; c < 16; ++c) {
     const int range = FBendRange[c];
     if (range == -1) continue;
-    const Tick t = OutTime();
-    FSmf.AddControlChange(t, c, 0, 101, 0);
-    FSmf.AddControlChange(t, c, 0, 100, 0);
-    FSmf.AddControlChange(t, c, 0, 6, range);
-    FSmf.AddControlChange(t, c, 0, 38, 0);
+    AddBendRange(OutTime(), c, range);
   }
   return true;
 }

@@ -48,14 +48,7 @@ bool TMmlc::CmdHexBlock(const std::string& token) {
       }
       case 0xE7: {
         const int v = bytes.NextValue() & 0xFF;
-        if (!Muted()) {
-          const Tick t = OutTime();
-          const int channel = channelOf(v);
-          FSmf.AddControlChange(t, channel, 0, 101, 0);
-          FSmf.AddControlChange(t, channel, 0, 100, 0);
-          FSmf.AddControlChange(t, channel, 0, 6, v & 0x3F);
-          FSmf.AddControlChange(t, channel, 0, 38, 0);
-        }
+        if (!Muted()) AddBendRange(OutTime(), channelOf(v), v & 0x3F);
         break;
       }
       case 0xFF: {  // data block of h * 255 + l bytes

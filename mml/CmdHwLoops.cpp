@@ -21,12 +21,7 @@ void TMmlc::RegisterHwLoopCommands() {
 // Registered parameter 0 (pitch-bend sensitivity) set to `mark` semitones. Written on a muted
 // part as well, so that every mark keeps its line of the loop data file.
 void TMmlc::AddHwLoopMark(int mark) {
-  const Tick t = OutTime();
-  const int ch = OutChannel();
-  FSmf.AddControlChange(t, ch, 0, 101, 0);
-  FSmf.AddControlChange(t, ch, 0, 100, 0);
-  FSmf.AddControlChange(t, ch, 0, 6, mark);
-  FSmf.AddControlChange(t, ch, 0, 38, 0);
+  AddBendRange(OutTime(), OutChannel(), mark);
 }
 
 bool TMmlc::CmdHwLoopBegin(const std::string& token) {

@@ -149,15 +149,13 @@ int TSrcCtrl::ReadSign() {
   return 0;
 }
 
+int TSrcCtrl::TakeSignOrPlus() {
+  const int sign = ReadSign();
+  return sign == 0 ? 1 : sign;
+}
+
 bool TSrcCtrl::ReadSignedNumber(int& value) {
-  SkipBlanks();
-  int sign = 1;
-  if (At(FCur) == '-') {
-    sign = -1;
-    ++FCur;
-  } else if (At(FCur) == '+') {
-    ++FCur;
-  }
+  const int sign = TakeSignOrPlus();
   const int n = ReadNumber();
   value = sign * n;
   return n != -1;
@@ -202,14 +200,7 @@ FixedValue TSrcCtrl::ReadDecimal() {
 }
 
 bool TSrcCtrl::ReadSignedDecimal(FixedValue& value) {
-  SkipBlanks();
-  int sign = 1;
-  if (At(FCur) == '-') {
-    sign = -1;
-    ++FCur;
-  } else if (At(FCur) == '+') {
-    ++FCur;
-  }
+  const int sign = TakeSignOrPlus();
   const FixedValue v = ReadDecimal();
   value = sign * v;
   return v >= 0;

@@ -82,6 +82,7 @@ class TSrcCtrl {
   bool TestChar(char c);
   void SkipToLineEnd();
   int64_t TakeDigits();  // the digit run at FCur (saturating), -1 when there is none
+  int TakeSignOrPlus();  // after the blanks: "-" gives -1, "+" or nothing gives 1
 };
 
 }  // namespace tw

@@ -42,6 +42,13 @@ Tick TMmlc::OutTime() {
   return t;
 }
 
+void TMmlc::AddBendRange(Tick time, int channel, int semitones) {
+  FSmf.AddControlChange(time, channel, 0, 101, 0);
+  FSmf.AddControlChange(time, channel, 0, 100, 0);
+  FSmf.AddControlChange(time, channel, 0, 6, semitones);
+  FSmf.AddControlChange(time, channel, 0, 38, 0);
+}
+
 void TMmlc::FlushHeldNote() {
   if (NoteInRange(FHeldNote) && !Muted()) FSmf.AddNoteOff(OutTime(), OutChannel(), 0, FHeldNote);
   OutTime();

@@ -39,6 +39,9 @@ class TMmlc : public TFuncList {
   void FlushHeldNote();
   void AppendLoopData(const std::string& line);
   static int Scale64(int level) { return level == 0 ? 0 : level * 2 + 1; }
+  // Registered parameter 0 (pitch-bend sensitivity) set to `semitones`: controllers 101 = 0,
+  // 100 = 0, 6 = semitones, 38 = 0, in this order. Also the proxy of a hardware-loop mark.
+  void AddBendRange(Tick time, int channel, int semitones);
   void RegisterCommands();
 
   // Reseeds the random generator (the clock seeds it at creation).

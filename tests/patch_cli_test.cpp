@@ -59,26 +59,6 @@ TEST(PatchAction, LogLinesOfEachOutcome) {
   EXPECT_EQ(Utf8Log(missing), (std::vector<std::string>{"パッチ中止：MLDファイルが存在しません。"}));
 }
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs the command-line program with the arguments (quoted for the shell) and collects its
-// exit status and both output streams.
-CliRun RunCli(const std::vector<std::string>& args) {
-  const std::string dir = TempDir();
-  std::string command = "'" TONEWELD_CLI "'";
-  for (const std::string& a : args) command += " '" + a + "'";
-  command += " >'" + dir + "/out' 2>'" + dir + "/err'";
-  const int raw = std::system(command.c_str());
-  CliRun run;
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.out = ReadFile(dir + "/out");
-  run.err = ReadFile(dir + "/err");
-  return run;
-}
 
 TEST(PatchCli, SuccessPrintsReportAndPathOnStandardOutput) {
   const std::string dir = TempDir();
