@@ -41,8 +41,8 @@ std::string ReadWholeFile(const std::string& path, const std::string& message) {
   return bytes;
 }
 
-std::vector<std::string> SplitTextLines(std::string_view bytes) {
-  const size_t nul = bytes.find('\0');
+std::vector<std::string> SplitTextLines(std::string_view bytes, bool stopAtNul) {
+  const size_t nul = stopAtNul ? bytes.find('\0') : std::string_view::npos;
   if (nul != std::string_view::npos) bytes = bytes.substr(0, nul);
   std::vector<std::string> lines;
   size_t start = 0;

@@ -18,8 +18,9 @@ class FileError : public std::runtime_error {
 // The whole file as bytes; throws FileError with `message` when it cannot be read.
 std::string ReadWholeFile(const std::string& path, const std::string& message);
 
-// Splits text into lines at LF, CR or CR LF (counted once); a NUL byte ends the content.
-std::vector<std::string> SplitTextLines(std::string_view bytes);
+// Splits text into lines at LF, CR or CR LF (counted once). A NUL byte ends the content, as
+// for a source; a file that must be rewritten whole keeps what follows it (stopAtNul false).
+std::vector<std::string> SplitTextLines(std::string_view bytes, bool stopAtNul = true);
 
 // Every line followed by CR LF.
 std::string JoinLinesCrLf(const std::vector<std::string>& lines);
