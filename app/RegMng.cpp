@@ -239,7 +239,11 @@ void TRegFiler::WriteString(const std::string& section, const std::string& ident
   std::vector<std::string> lines;
   // An existing file that cannot be read is not replaced: its other lines would be lost.
   if (FileExists(path)) {
-    lines = SplitTextLines(ReadWholeFile(path, std::string(text::kMsgWriteFailed) + " (" + path + ")"), false);
+    try {
+      lines = SplitTextLines(ReadWholeFile(path, text::kMsgWriteFailed), false);
+    } catch (const FileError& e) {
+      throw FileError(e.Message(), path);
+    }
   }
   TIniLines ini(std::move(lines));
   ini.Set(sec, id, Trim(value));  // read back without its blanks anyway

@@ -211,6 +211,8 @@ void TForm1::CentreOnScreen() {
 void TForm1::Guarded(void (TForm1::*handler)()) {
   try {
     (this->*handler)();
+  } catch (const FileError& e) {
+    ShowError(QString::fromStdString(e.Utf8Text()));  // the path is the system's bytes, not code page 932
   } catch (const std::exception& e) {
     ShowError(Ui(e.what()));
   }

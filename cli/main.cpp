@@ -109,7 +109,7 @@ int Compile(const std::vector<std::string>& args) {
         status = std::max(status, kExitCompileError);
       }
     } catch (const tw::FileError& e) {
-      std::cerr << source << ": " << tw::Cp932ToUtf8(e.what()) << '\n';
+      std::cerr << source << ": " << e.Utf8Text() << '\n';
       status = std::max(status, kExitFileError);
     }
   }
@@ -137,7 +137,7 @@ int Patch(const std::vector<std::string>& args) {
       for (const std::string& line : outcome.Log) PrintLog(ok ? std::cout : std::cerr, line);
       if (!ok) status = std::max(status, kExitPatchFailed);
     } catch (const tw::FileError& e) {
-      std::cerr << file << ": " << tw::Cp932ToUtf8(e.what()) << '\n';
+      std::cerr << file << ": " << e.Utf8Text() << '\n';
       status = std::max(status, kExitFileError);
     }
   }

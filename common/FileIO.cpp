@@ -15,6 +15,7 @@
 #include <unistd.h>
 #endif
 
+#include "Cp932.h"
 #include "Texts.h"
 
 namespace tw {
@@ -26,12 +27,19 @@ std::function<bool(const std::string&)>& WriteFaultHook() {
 }
 
 [[noreturn]] void ThrowWriteError(const std::string& path, int err) {
-  std::string message = text::kMsgWriteFailed;
-  message += " (" + path + ": " + std::strerror(err) + ")";
-  throw FileError(message);
+  throw FileError(text::kMsgWriteFailed, path + ": " + std::strerror(err));
+}
+
+std::string WithDetail(const std::string& message, const std::string& detail) {
+  return detail.empty() ? message : message + " (" + detail + ")";
 }
 
 }  // namespace
+
+FileError::FileError(const std::string& message, const std::string& detail)
+    : std::runtime_error(WithDetail(message, detail)), FMessage(message), FDetail(detail) {}
+
+std::string FileError::Utf8Text() const { return WithDetail(Cp932ToUtf8(FMessage), FDetail); }
 
 std::string ReadWholeFile(const std::string& path, const std::string& message) {
   std::ifstream in(path, std::ios::binary);

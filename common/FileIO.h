@@ -9,10 +9,19 @@
 
 namespace tw {
 
-// A file-system failure. The message is code page 932 text, like every message of the system.
+// A file-system failure: a message of the system (code page 932 text) and, where there is one,
+// a detail with the path and the system's reason (the system's own bytes: a file name is not
+// code page 932). what() gives both as they are.
 class FileError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit FileError(const std::string& message, const std::string& detail = {});
+  const std::string& Message() const { return FMessage; }
+  const std::string& Detail() const { return FDetail; }
+  // For display: the message in UTF-8, then the detail in parentheses.
+  std::string Utf8Text() const;
+
+ private:
+  std::string FMessage, FDetail;
 };
 
 // The whole file as bytes; throws FileError with `message` when it cannot be read.

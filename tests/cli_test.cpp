@@ -46,13 +46,14 @@ TEST(CliCompile, FileErrorsAndTheWorstStatusOfSeveralSources) {
   const std::string dir = TempDir();
   const std::string good = Source(dir, "good.mml", "(T1) c");
   const std::string bad = Source(dir, "bad.mml", "x");
-  const std::string blocked = Source(dir, "blocked.mml", "(T1) c");
-  std::system(("mkdir '" + dir + "/blocked.mid'").c_str());  // the output path is a folder
+  const std::string blocked = Source(dir, "うた.mml", "(T1) c");  // a file name is no code page 932 text
+  std::system(("mkdir '" + dir + "/うた.mid'").c_str());  // the output path is a folder
   const CliRun run = RunCli({"compile", good, dir + "/missing.mml", bad, blocked});
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find(dir + "/missing.mml: ソースファイルの読み込みに失敗しました\n"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find(bad + ":1:1: "), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find(blocked + ": ファイルの書き込みに失敗しました"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(blocked + ": ファイルの書き込みに失敗しました (" + dir + "/うた.mid: "), std::string::npos)
+      << run.err;
   EXPECT_EQ(ReadFile(dir + "/good.mid").substr(0, 4), "MThd");
 }
 
