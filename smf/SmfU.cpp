@@ -133,9 +133,12 @@ size_t TSmf::WriteEvent(std::string& out, const TSmfEvent& e) const {
 
 std::string TSmf::Build() {
   // Ordered by tick, then priority, then the order of adding: one stable sort on both keys.
-  std::stable_sort(FEvents.begin(), FEvents.end(), [](const TSmfEvent& a, const TSmfEvent& b) {
+  // Events usually arrive in order already (a single track is written front to back); then
+  // one pass over them replaces the sort, which took a quarter of a long compile.
+  const auto before = [](const TSmfEvent& a, const TSmfEvent& b) {
     return a.FTime != b.FTime ? a.FTime < b.FTime : a.FPriority < b.FPriority;
-  });
+  };
+  if (!std::is_sorted(FEvents.begin(), FEvents.end(), before)) std::stable_sort(FEvents.begin(), FEvents.end(), before);
   if (FEvents.empty()) return {};
   std::fill(&FNoteState[0][0], &FNoteState[0][0] + sizeof FNoteState, 0);
   MergeOverlappingNotes(false);
@@ -146,14 +149,14 @@ std::string TSmf::Build() {
   out += static_cast<char>(FTimebase);
   out.append("MTrk\0\0\0\0", 8);
   const size_t start = out.size();
+  // Room for the common case (one-byte delta, three-byte message), so the image grows rarely.
+  out.reserve(start + FEvents.size() * 4 + FPool.size() + 8);
   Tick last = 0;
-  std::string event;
   for (const TSmfEvent& e : FEvents) {
-    if (e.FStatus == 0) continue;
-    event.clear();
-    if (WriteEvent(event, e) == 0) continue;
+    // Merged notes and system exclusive or meta events without bytes are not written.
+    if (e.FStatus == 0 || ((e.FStatus == 0xF0 || e.FStatus == 0xFF) && e.FSize == 0)) continue;
     WriteVarLen(out, static_cast<uint32_t>(e.FTime - last));
-    out += event;
+    WriteEvent(out, e);
     last = e.FTime;
   }
   WriteVarLen(out, static_cast<uint32_t>(std::clamp<Tick>(FSongLength - last, 0, kMaxTick)));
@@ -172,6 +175,10 @@ bool TSmf::SaveToFile(const std::string& path) {
 
 void WriteVarLen(std::string& out, uint32_t value) {
   value &= 0x0FFFFFFF;
+  if (value < 0x80) {  // most deltas
+    out += static_cast<char>(value);
+    return;
+  }
   char groups[4];
   int n = 0;
   do {
