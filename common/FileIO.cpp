@@ -1,10 +1,9 @@
 #include "FileIO.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <sys/stat.h>
 
 #ifdef _WIN32
@@ -42,10 +41,15 @@ FileError::FileError(const std::string& message, const std::string& detail)
 std::string FileError::Utf8Text() const { return WithDetail(Cp932ToUtf8(FMessage), FDetail); }
 
 std::string ReadWholeFile(const std::string& path, const std::string& message) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw FileError(message);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw FileError(message);
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) throw FileError(message);
+  std::string bytes;
+  char buffer[65536];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, got);
+  const bool failed = std::ferror(f) != 0;
+  std::fclose(f);
+  if (failed) throw FileError(message);
   return bytes;
 }
 
@@ -71,6 +75,25 @@ std::string JoinLinesCrLf(const std::vector<std::string>& lines) {
     out += line;
     out += "\r\n";
   }
+  return out;
+}
+
+std::string ToCrLfText(std::string_view bytes) {
+  const size_t nul = bytes.find('\0');
+  if (nul != std::string_view::npos) bytes = bytes.substr(0, nul);
+  std::string out;
+  // At most one byte more per line end (a lone CR or LF), and two after an unended last line.
+  out.reserve(bytes.size() + static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) +
+              static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\r')) + 2);
+  size_t start = 0;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    if (c != '\n' && c != '\r') continue;
+    out.append(bytes.substr(start, i - start)).append("\r\n");
+    if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < bytes.size()) out.append(bytes.substr(start)).append("\r\n");
   return out;
 }
 

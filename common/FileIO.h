@@ -34,6 +34,10 @@ std::vector<std::string> SplitTextLines(std::string_view bytes, bool stopAtNul =
 // Every line followed by CR LF.
 std::string JoinLinesCrLf(const std::vector<std::string>& lines);
 
+// The same as JoinLinesCrLf(SplitTextLines(bytes)) in one pass: the content up to a NUL byte
+// with every line, the last one included, ended by CR LF.
+std::string ToCrLfText(std::string_view bytes);
+
 // Writes the bytes to a temporary file in the same folder and renames it over `path`, so that
 // a failure leaves any old file whole. Throws FileError when the write fails.
 void WriteFileAtomic(const std::string& path, std::string_view bytes);

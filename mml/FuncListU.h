@@ -3,9 +3,10 @@
 // hottest step).
 #pragma once
 
+#include <array>
 #include <functional>
-#include <unordered_map>
 #include <string>
+#include <unordered_map>
 
 namespace tw {
 
@@ -30,6 +31,8 @@ class TFuncList {
 
  private:
   std::unordered_map<std::string, TFuncItem> FItems;
+  // The keywords of one byte (note letters, brackets: most tokens of a song) by that byte.
+  std::array<const TFuncItem*, 256> FOneByte{};
 };
 
 }  // namespace tw

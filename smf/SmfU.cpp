@@ -117,16 +117,15 @@ size_t TSmf::WriteEvent(std::string& out, const TSmfEvent& e) const {
     WriteVarLen(out, e.FSize);
     out += Bytes(e);
   } else if (kind == 0xC0) {
-    out += static_cast<char>(e.FStatus);
-    out += static_cast<char>(e.FData1);
+    const char bytes[2] = {static_cast<char>(e.FStatus), static_cast<char>(e.FData1)};
+    out.append(bytes, 2);
   } else if (kind == 0xE0) {
-    out += static_cast<char>(e.FStatus);
-    out += static_cast<char>(e.FData & 0x7F);
-    out += static_cast<char>((e.FData >> 7) & 0x7F);
+    const char bytes[3] = {static_cast<char>(e.FStatus), static_cast<char>(e.FData & 0x7F),
+                           static_cast<char>((e.FData >> 7) & 0x7F)};
+    out.append(bytes, 3);
   } else {
-    out += static_cast<char>(e.FStatus);
-    out += static_cast<char>(e.FData1);
-    out += static_cast<char>(e.FData2);
+    const char bytes[3] = {static_cast<char>(e.FStatus), static_cast<char>(e.FData1), static_cast<char>(e.FData2)};
+    out.append(bytes, 3);
   }
   return out.size() - before;
 }
