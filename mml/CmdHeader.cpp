@@ -19,20 +19,24 @@ std::string_view Trim(std::string_view s) {
 
 // A per-channel list after its first number: "a,b,c..." gives entries 0, 1, 2...; values
 // outside lo..hi, a comma without a number and values past the sixteenth are dropped (-1
-// stays). A single number applies to all sixteen channels.
-void ReadChannelList(TSrcCtrl& src, int first, std::array<int, 16>& entries, int lo, int hi) {
+// stays). A single number applies to all sixteen channels. Returns the number of entries read
+// after the first, each a step of work (the list has no length limit).
+uint64_t ReadChannelList(TSrcCtrl& src, int first, std::array<int, 16>& entries, int lo, int hi) {
   auto valid = [lo, hi](int v) { return v >= lo && v <= hi; };
   if (valid(first)) entries[0] = first;
   if (!src.TestComma()) {
     std::fill(entries.begin() + 1, entries.end(), entries[0]);
-    return;
+    return 0;
   }
   size_t k = 1;
+  uint64_t read = 0;
   do {
     const int v = src.ReadNumber();
     if (k < entries.size() && valid(v)) entries[k] = v;
     if (k < entries.size()) ++k;
+    ++read;
   } while (src.TestComma());
+  return read;
 }
 
 }  // namespace
@@ -121,7 +125,7 @@ bool TMmlc::CmdBendRange(const std::string& token) {
   FBendRange.fill(-1);
   const int first = FSrc.ReadNumber();
   if (first < 0) return true;
-  ReadChannelList(FSrc, first, FBendRange, 1, 127);
+  AddWork(ReadChannelList(FSrc, first, FBendRange, 1, 127));
   for (int c = 0; c < 16; ++c) {
     const int range = FBendRange[c];
     if (range == -1) continue;
@@ -140,7 +144,7 @@ bool TMmlc::CmdMonoPoly(const std::string& token) {
   }
   std::array<int, 16> modes;
   modes.fill(-1);
-  ReadChannelList(FSrc, first, modes, 0, 1);
+  AddWork(ReadChannelList(FSrc, first, modes, 0, 1));
   for (int c = 0; c < 16; ++c) {
     if (modes[c] == 0) FSmf.AddControlChange(OutTime(), c, 0, 126, 1);
     if (modes[c] == 1) FSmf.AddControlChange(OutTime(), c, 0, 127, 0);

@@ -120,6 +120,7 @@ bool TMmlc::CmdRndl(const std::string& token) {
   ClearPattern(list);
   if (!FSrc.TestComma()) return Fail(token, text::kMsgTooFewArgs);
   do {
+    AddWork(1);  // the list is replaced in each pass of a loop: its entries are work each time
     const int length = FSrc.ReadLengthSum(FSmf.FTimebase, FDefaultLength);
     if (!RoomForEntries(1)) return Fail(token, text::kMsgEventLimit);
     AddEntry(list, length);

@@ -72,6 +72,7 @@ bool TMmlc::CmdTrackSection(const std::string& token) {
 bool TMmlc::CmdPartSection(const std::string& token) {
   FPartMuted.fill(true);
   do {
+    AddWork(1);  // the list has no length limit
     const int n = FSrc.ReadNumber();
     if (n < 1 || n > 16) return Fail(token, text::kMsgBadValue);
     FPartMuted[n - 1] = false;

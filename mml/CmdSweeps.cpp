@@ -127,6 +127,7 @@ bool TMmlc::SweepDefine(const std::string& token, int kindIndex) {
   int64_t sum = 0;
   int previousLength = 0;
   for (;;) {
+    AddWork(1);  // a pair of length 0 adds no ramp entries but is work all the same
     int64_t d = 0;
     if (kind.Event == TSweepEvent::Bend) {
       FixedValue semitones = 0;

@@ -30,7 +30,7 @@ TLoopItem* TLoop::Innermost(int kind, TextPos macroReturn) {
   return item.FKind == kind && item.FMacroReturn == macroReturn ? &item : nullptr;
 }
 
-void TLoop::EndLoop(TextPos& pos, int kind, const TSrcCtrl& src) {
+void TLoop::EndLoop(TextPos& pos, int kind, TSrcCtrl& src) {
   FError = false;
   const TextPos behindBracket = pos;
   // The count: the digits directly behind "]"; none gives 0, more than 32 bits give 2.
@@ -43,6 +43,7 @@ void TLoop::EndLoop(TextPos& pos, int kind, const TSrcCtrl& src) {
     }
     ++pos;
   }
+  src.FStepped += pos - behindBracket;
   TLoopItem* item = Innermost(kind, src.FMacroReturn);
   if (item == nullptr) {
     FError = true;

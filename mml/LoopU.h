@@ -25,10 +25,10 @@ class TLoop {
   // Opens a loop whose passes begin at pos. macroReturn is the scanner's macro return position,
   // which tells the macro body (or the plain text) that the "[" stands in.
   void BeginLoop(TextPos& pos, int kind, TextPos macroReturn);
-  // At a "]" (pos just behind it): reads the count digits of src at pos, then moves pos back to
-  // the loop's start or on to its exit. A loop opened in another text context (another macro
-  // body, or inside one and outside the other) does not match.
-  void EndLoop(TextPos& pos, int kind, const TSrcCtrl& src);
+  // At a "]" (pos just behind it): reads the count digits of src at pos (adding them to
+  // src.FStepped), then moves pos back to the loop's start or on to its exit. A loop opened in
+  // another text context (another macro body, or inside one and outside the other) does not match.
+  void EndLoop(TextPos& pos, int kind, TSrcCtrl& src);
   // At a "/": on the last pass of the innermost loop moves pos to its exit.
   void BreakLoop(TextPos& pos, int kind, TextPos macroReturn);
 

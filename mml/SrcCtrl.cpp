@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <string_view>
 
 #include "FileIO.h"
 #include "Texts.h"
@@ -23,9 +24,26 @@ int ClampToInt(int64_t v) { return static_cast<int>(std::min<int64_t>(v, INT32_M
 
 }  // namespace
 
+// The lines of the file (LF, CR and CR LF each end one; a NUL byte ends the content), each with
+// CR LF. Written in one pass rather than through a list of lines: a file of short lines would
+// otherwise take some fifty bytes of memory per byte.
 void TSrcCtrl::LoadFile(const std::string& path) {
   const std::string bytes = ReadWholeFile(path, text::kMsgLoadFailed);
-  SetText(JoinLinesCrLf(SplitTextLines(bytes)));
+  const std::string_view content = std::string_view(bytes).substr(0, bytes.find('\0'));
+  std::string text;
+  text.reserve(content.size() + static_cast<size_t>(std::count(content.begin(), content.end(), '\n')) +
+               static_cast<size_t>(std::count(content.begin(), content.end(), '\r')) + 2);
+  for (size_t i = 0; i < content.size(); ++i) {
+    const char c = content[i];
+    if (c != '\r' && c != '\n') {
+      text += c;
+      continue;
+    }
+    text += "\r\n";
+    if (c == '\r' && i + 1 < content.size() && content[i + 1] == '\n') ++i;
+  }
+  if (!content.empty() && content.back() != '\r' && content.back() != '\n') text += "\r\n";
+  SetText(std::move(text));
 }
 
 void TSrcCtrl::SetText(std::string text) {
@@ -38,7 +56,7 @@ void TSrcCtrl::SetText(std::string text) {
 }
 
 void TSrcCtrl::SkipToLineEnd() {
-  while (At(FCur) != 0 && !IsLineEnd(At(FCur))) FCur += CharLen(FCur);
+  while (At(FCur) != 0 && !IsLineEnd(At(FCur))) Step(CharLen(FCur));
 }
 
 void TSrcCtrl::SkipBlanks() {
@@ -46,11 +64,11 @@ void TSrcCtrl::SkipBlanks() {
     const uint8_t b = At(FCur);
     switch (b) {
       case '\t': case '\n': case '\r': case ' ': case '`':
-        ++FCur;
+        Step();
         continue;
       case '\'':
         if (At(FCur + 1) == '{') {
-          FCur += 2;
+          Step(2);
           FExtended = true;
         } else {
           SkipToLineEnd();
@@ -92,31 +110,34 @@ std::string TSrcCtrl::NextToken() {
   const uint8_t b = At(FCur);
   if (b == 0) return token;
   auto takeLetters = [&] {
-    while (IsLetter(At(FCur))) token += Upper(At(FCur++));
+    for (; IsLetter(At(FCur)); Step()) token += Upper(At(FCur));
   };
   if (IsLetter(b)) {
     token += Upper(b);
-    ++FCur;
+    Step();
     if (FMode == smSetting) takeLetters();
   } else if (b == '@') {
     token += '@';
-    ++FCur;
+    Step();
     if (FExtended) takeLetters();
   } else if (b == '$') {
     token += '$';
-    ++FCur;
-    if (IsLetter(At(FCur))) token += Upper(At(FCur++));
+    Step();
+    if (IsLetter(At(FCur))) {
+      token += Upper(At(FCur));
+      Step();
+    }
   } else if (b == '(') {
     token += '(';
-    ++FCur;
+    Step();
     takeLetters();
   } else if (IsDigit(b)) {
-    while (IsDigit(At(FCur))) token += static_cast<char>(At(FCur++));
+    for (; IsDigit(At(FCur)); Step()) token += static_cast<char>(At(FCur));
     if (FMode == smAdpcm) token = "[VALUE]";
   } else {
     const size_t len = CharLen(FCur);
     token.assign(FText, FCur, len);
-    FCur += len;
+    Step(len);
   }
   return token;
 }
@@ -126,7 +147,7 @@ int64_t TSrcCtrl::TakeDigits() {
   int64_t value = 0;
   while (IsDigit(At(FCur))) {
     if (value < kSaturated) value = std::min(value * 10 + (At(FCur) - '0'), kSaturated);
-    ++FCur;
+    Step();
   }
   return value;
 }
@@ -144,8 +165,8 @@ int TSrcCtrl::ReadNumber() {
 
 int TSrcCtrl::ReadSign() {
   SkipBlanks();
-  if (At(FCur) == '+') return ++FCur, 1;
-  if (At(FCur) == '-') return ++FCur, -1;
+  if (At(FCur) == '+') return Step(), 1;
+  if (At(FCur) == '-') return Step(), -1;
   return 0;
 }
 
@@ -171,7 +192,7 @@ FixedValue TSrcCtrl::ReadDecimal() {
   int roundDigit = -1;  // the fifth place, decides the rounding
   bool sticky = false;  // a nonzero digit after the fifth place
   bool dot = false, digits = false, valid = true;
-  for (uint8_t b = At(FCur); b == '.' || IsDigit(b); b = At(++FCur)) {
+  for (uint8_t b = At(FCur); b == '.' || IsDigit(b); Step(), b = At(FCur)) {
     if (b == '.') {
       if (dot) valid = false;
       dot = true;
@@ -213,9 +234,9 @@ int TSrcCtrl::ReadHexOrNumber() {
   int64_t value = 0;
   bool any = false;
   if (At(FCur) == '$') {
-    ++FCur;
-    while (IsHexDigit(At(FCur))) {
-      value = std::min(value * 16 + HexValue(At(FCur++)), kSaturated);
+    Step();
+    for (; IsHexDigit(At(FCur)); Step()) {
+      value = std::min(value * 16 + HexValue(At(FCur)), kSaturated);
       any = true;
     }
   } else {
@@ -229,15 +250,15 @@ bool TSrcCtrl::ReadHexByte(uint8_t& value) {
   const uint8_t hi = At(FCur), lo = At(FCur + 1);
   if (!IsHexDigit(hi) || !IsHexDigit(lo)) return false;
   value = static_cast<uint8_t>(HexValue(hi) * 16 + HexValue(lo));
-  FCur += 2;
+  Step(2);
   return true;
 }
 
 int TSrcCtrl::ReadAccidental(int deflt) {
   SkipBlanks();
   const uint8_t b = At(FCur);
-  if (b == '#' || b == '+') return ++FCur, 1;
-  if (b == '-') return ++FCur, -1;
+  if (b == '#' || b == '+') return Step(), 1;
+  if (b == '-') return Step(), -1;
   return deflt;
 }
 
@@ -246,34 +267,34 @@ bool TSrcCtrl::ReadTrackMode(bool& rhythm) {
   const uint8_t b = At(FCur);
   if (b != 'D' && b != 'T') return false;
   rhythm = b == 'D';
-  ++FCur;
+  Step();
   return true;
 }
 
 std::string TSrcCtrl::ReadRestOfLine() {
   const TextPos start = FCur;
-  while (At(FCur) != 0 && !IsLineEnd(At(FCur)) && At(FCur) != '\'') FCur += CharLen(FCur);
+  while (At(FCur) != 0 && !IsLineEnd(At(FCur)) && At(FCur) != '\'') Step(CharLen(FCur));
   return FText.substr(start, FCur - start);
 }
 
 bool TSrcCtrl::TestChar(char c) {
   SkipBlanks();
   if (At(FCur) != static_cast<uint8_t>(c)) return false;
-  ++FCur;
+  Step();
   return true;
 }
 
 int TSrcCtrl::ReadNoteLength(int timebase, int deflt) {
   SkipBlanks();
   if (At(FCur) == '*') {
-    ++FCur;
+    Step();
     SkipBlanks();
     return ClampToInt(std::max<int64_t>(TakeDigits(), 0));
   }
   const int64_t n = TakeDigits();
   int64_t length = n < 0 ? deflt : n == 0 ? 0 : timebase * 4 / n;
   if (At(FCur) == '.') {
-    ++FCur;
+    Step();
     length = length * 3 / 2;
   }
   return ClampToInt(length);
@@ -286,7 +307,7 @@ int TSrcCtrl::ReadLengthSum(int timebase, int deflt) {
     SkipBlanks();
     int64_t term;
     if (At(FCur) == '*') {
-      ++FCur;
+      Step();
       const int n = ReadNumber();
       term = n == -1 ? deflt : n;
     } else {
@@ -296,7 +317,7 @@ int TSrcCtrl::ReadLengthSum(int timebase, int deflt) {
       // addend starts at -1 or 0, so the dots add nothing.
       int64_t addend = n <= 0 ? n : term;
       while (At(FCur) == '.') {
-        ++FCur;
+        Step();
         addend /= 2;
         term += addend;
       }
@@ -304,7 +325,7 @@ int TSrcCtrl::ReadLengthSum(int timebase, int deflt) {
     sum = std::min<int64_t>(sum + term, INT32_MAX);
     SkipBlanks();
     if (At(FCur) != '^') return static_cast<int>(sum);
-    ++FCur;
+    Step();
   }
 }
 
@@ -314,7 +335,7 @@ TextPos TSrcCtrl::CaptureMacroBody() {
     if (b == '\'')
       SkipToLineEnd();
     else
-      FCur += CharLen(FCur);
+      Step(CharLen(FCur));
   }
   return start;
 }
@@ -322,10 +343,10 @@ TextPos TSrcCtrl::CaptureMacroBody() {
 void TSrcCtrl::SkipToCloseBrace() {
   while (At(FCur) != 0) {
     if (At(FCur) == '}') {
-      ++FCur;
+      Step();
       return;
     }
-    FCur += CharLen(FCur);
+    Step(CharLen(FCur));
   }
 }
 

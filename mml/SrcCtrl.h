@@ -40,10 +40,13 @@ class TSrcCtrl {
   TextPos FCur = 0;             // the scan position
   TextPos FMacroReturn = kNoPos;
   std::array<TextPos, 26> FMacros;
+  // Bytes the scan has stepped over so far, every pass of a loop again (jumps do not count): the
+  // compiler counts them as work, since a loop can re-read a long stretch of text per command.
+  uint64_t FStepped = 0;
 
   TSrcCtrl() { FMacros.fill(kNoPos); }
 
-  // Reads the file as text lines and passes them, joined with CR LF, to SetText.
+  // Reads the file as text lines and passes them, each ended with CR LF, to SetText.
   // Throws FileError("ソースファイルの読み込みに失敗しました").
   void LoadFile(const std::string& path);
   void SetText(std::string text);
@@ -79,6 +82,10 @@ class TSrcCtrl {
  private:
   // Length of the character at pos: 2 for a lead byte with a byte after it, else 1.
   size_t CharLen(TextPos pos) const { return IsLeadByte(At(pos)) && At(pos + 1) != 0 ? 2 : 1; }
+  void Step(size_t n = 1) {
+    FCur += n;
+    FStepped += n;
+  }
   bool TestChar(char c);
   void SkipToLineEnd();
   int64_t TakeDigits();  // the digit run at FCur (saturating), -1 when there is none

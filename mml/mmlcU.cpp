@@ -7,6 +7,15 @@
 #include "Texts.h"
 
 namespace tw {
+namespace {
+
+// Bytes of text that one command may step over for its single unit of work; every further run
+// of this many bytes counts one unit more. Stepping over a byte costs about a sixteenth of a
+// command, so the work budget holds a loop that re-reads a long comment, number or list in
+// every pass as well as one that runs many short commands.
+constexpr uint64_t kBytesPerWork = 16;
+
+}  // namespace
 
 TMmlc::TMmlc() {
   RegisterCommands();
@@ -79,12 +88,15 @@ bool TMmlc::CompileText(std::string text) {
 // or the first failure. On success the held note is released.
 bool TMmlc::RunCommands() {
   bool ok = true;
+  uint64_t stepped = FSrc.FStepped;
   for (std::string token = FSrc.NextToken(); !token.empty(); token = FSrc.NextToken()) {
     AddWork(1);
     if (!Execute(token)) {
       ok = Fail(token, text::kMsgUnknown);
       break;
     }
+    AddWork((FSrc.FStepped - stepped) / kBytesPerWork);
+    stepped = FSrc.FStepped;
     if (!FLastOk || !CheckBounds(token)) {
       ok = false;
       break;

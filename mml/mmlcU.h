@@ -47,7 +47,8 @@ class TMmlc : public TFuncList {
   // Reseeds the random generator (the clock seeds it at creation).
   void Seed(uint32_t seed) { FRandom.seed(seed); }
   // The work budget: every command run counts one, and so does every step of a command that
-  // iterates by itself (a random stream over a long length). Past kMaxWork the compile fails.
+  // iterates by itself (a random stream over a long length, an entry of a list), and every 16
+  // bytes of text that one command steps over. Past kMaxWork the compile fails.
   void AddWork(uint64_t steps) { FWorkDone += steps; }
   bool WorkExhausted() const { return FWorkDone > FWorkLimit; }
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: once optimised, once under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer; then fuzzes the compiler and the MLD patcher for a minute each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -12,3 +12,5 @@ for preset in release asan; do
   echo "== $preset tests"
   ctest --preset "$preset" -j "$jobs"
 done
+echo "== fuzzing"
+bash scripts/fuzz.sh 60
