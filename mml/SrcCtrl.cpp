@@ -28,22 +28,7 @@ int ClampToInt(int64_t v) { return static_cast<int>(std::min<int64_t>(v, INT32_M
 // CR LF. Written in one pass rather than through a list of lines: a file of short lines would
 // otherwise take some fifty bytes of memory per byte.
 void TSrcCtrl::LoadFile(const std::string& path) {
-  const std::string bytes = ReadWholeFile(path, text::kMsgLoadFailed);
-  const std::string_view content = std::string_view(bytes).substr(0, bytes.find('\0'));
-  std::string text;
-  text.reserve(content.size() + static_cast<size_t>(std::count(content.begin(), content.end(), '\n')) +
-               static_cast<size_t>(std::count(content.begin(), content.end(), '\r')) + 2);
-  for (size_t i = 0; i < content.size(); ++i) {
-    const char c = content[i];
-    if (c != '\r' && c != '\n') {
-      text += c;
-      continue;
-    }
-    text += "\r\n";
-    if (c == '\r' && i + 1 < content.size() && content[i + 1] == '\n') ++i;
-  }
-  if (!content.empty() && content.back() != '\r' && content.back() != '\n') text += "\r\n";
-  SetText(std::move(text));
+  SetText(ToCrLfText(ReadWholeFile(path, text::kMsgLoadFailed)));
 }
 
 void TSrcCtrl::SetText(std::string text) {
