@@ -110,6 +110,17 @@ def write(path, text):
 
 # ---- checking the outputs ---------------------------------------------------------------------
 
+def read_varlen(data, pos):
+    """A variable-length quantity at pos: (value, position after it)."""
+    value = 0
+    while True:
+        b = data[pos]
+        pos += 1
+        value = (value << 7) | (b & 0x7F)
+        if b < 0x80:
+            return value, pos
+
+
 def read_note_ons(path):
     """(division, sorted list of (tick, key)) of the note-ons with a velocity in a MIDI file."""
     data = path.read_bytes()
@@ -126,13 +137,7 @@ def read_note_ons(path):
         if kind == b"MTrk":
             tick, status = 0, 0
             while pos < end:
-                delta = 0
-                while True:
-                    b = data[pos]
-                    pos += 1
-                    delta = (delta << 7) | (b & 0x7F)
-                    if b < 0x80:
-                        break
+                delta, pos = read_varlen(data, pos)
                 tick += delta
                 if data[pos] & 0x80:
                     status = data[pos]
@@ -140,13 +145,7 @@ def read_note_ons(path):
                 if status == 0xFF or status in (0xF0, 0xF7):
                     if status == 0xFF:
                         pos += 1  # meta type
-                    count = 0
-                    while True:
-                        b = data[pos]
-                        pos += 1
-                        count = (count << 7) | (b & 0x7F)
-                        if b < 0x80:
-                            break
+                    count, pos = read_varlen(data, pos)
                     pos += count
                     status = 0  # running status ends here
                 elif status & 0xF0 in (0xC0, 0xD0):

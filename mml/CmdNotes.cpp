@@ -104,16 +104,16 @@ bool TMmlc::CmdLength(const std::string& token) {
 
 bool TMmlc::CmdGateCut(const std::string& token) {
   if (!InTrack()) return Fail(token, text::kMsgNotHere);
-  const int n = FSrc.ReadNumber();
-  if (n < 0 || n > 192) return Fail(token, text::kMsgBadValue);
+  int n = 0;
+  if (!ReadValue(token, 0, 192, n)) return false;
   FGateCut = n;
   return true;
 }
 
 bool TMmlc::CmdOctave(const std::string& token) {
   if (!InTrack()) return Fail(token, text::kMsgNotHere);
-  const int n = FSrc.ReadNumber();
-  if (n < 0 || n > 8) return Fail(token, text::kMsgBadValue);
+  int n = 0;
+  if (!ReadValue(token, 0, 8, n)) return false;
   FOctave = n;
   return true;
 }

@@ -33,12 +33,12 @@ void TMmlc::RegisterRandomCommands() {
 bool TMmlc::CmdUr(const std::string& token) {
   if (!InExtendedTrack()) return Fail(token, text::kMsgNotHere);
   FVeloRandOn = true;
-  const int base = FSrc.ReadNumber();
-  if (base < 0 || base > 128) return Fail(token, text::kMsgBadValue);
+  int base = 0;
+  if (!ReadValue(token, 0, 128, base)) return false;
   FVeloRandBase = base;
   if (!FSrc.TestComma()) return Fail(token, text::kMsgTooFewArgs);
-  const int range = FSrc.ReadNumber();
-  if (range < 0 || range > 127) return Fail(token, text::kMsgBadValue);
+  int range = 0;
+  if (!ReadValue(token, 0, 127, range)) return false;
   FVeloRandRange = range;
   return true;
 }
@@ -52,12 +52,12 @@ bool TMmlc::CmdUrs(const std::string&) {
 bool TMmlc::CmdQr(const std::string& token) {
   if (!InExtendedTrack()) return Fail(token, text::kMsgNotHere);
   FGateRandOn = true;
-  const int low = FSrc.ReadNumber();
-  if (low < 0 || low > 192) return Fail(token, text::kMsgBadValue);
+  int low = 0;
+  if (!ReadValue(token, 0, 192, low)) return false;
   FGateRandLow = low;
   if (!FSrc.TestComma()) return Fail(token, text::kMsgTooFewArgs);
-  const int high = FSrc.ReadNumber();
-  if (high < 0 || high > 192) return Fail(token, text::kMsgBadValue);
+  int high = 0;
+  if (!ReadValue(token, 0, 192, high)) return false;
   FGateRandHigh = high;
   return true;
 }
@@ -71,8 +71,8 @@ bool TMmlc::CmdQrs(const std::string&) {
 bool TMmlc::CmdQ(const std::string& token) {
   if (!InTrack()) return Fail(token, text::kMsgNotHere);
   const int sign = FSrc.ReadSign();
-  const int n = FSrc.ReadNumber();
-  if (n < 0 || n > 3072) return Fail(token, text::kMsgBadValue);
+  int n = 0;
+  if (!ReadValue(token, 0, 3072, n)) return false;
   FGateCut = sign == -1 ? -n : n;
   return true;
 }
@@ -84,8 +84,8 @@ bool TMmlc::CmdUl(const std::string& token) {
   const int base = Scale64(FVelocity);
   do {
     const int sign = FSrc.ReadSign();
-    const int c = FSrc.ReadNumber();
-    if (c < 0 || c > 127) return Fail(token, text::kMsgBadValue);
+    int c = 0;
+    if (!ReadValue(token, 0, 127, c)) return false;
     // The queue lives for the whole compile; keep it within the bound of the event list.
     if (FVeloQueue.Count() >= FEventLimit) return Fail(token, text::kMsgEventLimit);
     FVeloQueue.Add(sign == 0 ? c : std::clamp(base + sign * c, 0, 127));

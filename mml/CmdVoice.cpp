@@ -34,8 +34,8 @@ bool TMmlc::CmdProgram(const std::string& token) {
   } else if (!InTrack()) {
     return Fail(token, text::kMsgNotHere);
   }
-  const int n = FSrc.ReadNumber();
-  if (n < 1 || n > 128) return Fail(token, text::kMsgBadValue);
+  int n = 0;
+  if (!ReadValue(token, 1, 128, n)) return false;
   if (FOptBankInsert && !Muted()) {
     if (FRhythm ? FOptDrumBank : FOptToneBank) {
       FSmf.AddControlChange(OutTime(), OutChannel(), 0, 0, FRhythm ? 125 : 124);
@@ -49,8 +49,8 @@ bool TMmlc::CmdProgram(const std::string& token) {
 
 bool TMmlc::CmdModulation(const std::string& token) {
   if (!InTrack()) return Fail(token, text::kMsgNotHere);
-  const int n = FSrc.ReadNumber();
-  if (n < 0 || n > 63) return Fail(token, text::kMsgBadValue);
+  int n = 0;
+  if (!ReadValue(token, 0, 63, n)) return false;
   FModulation = Scale64(n);
   if (!Muted()) FSmf.AddControlChange(OutTime(), OutChannel(), 0, 1, FModulation);
   return true;
@@ -72,8 +72,8 @@ bool TMmlc::CmdBend(const std::string& token) {
 // The tempo is song-wide: it is written on a muted part too.
 bool TMmlc::CmdTempo(const std::string& token) {
   if (!InTrack()) return Fail(token, text::kMsgNotHere);
-  const int n = FSrc.ReadNumber();
-  if (n < 10 || n > 255) return Fail(token, text::kMsgBadValue);
+  int n = 0;
+  if (!ReadValue(token, 10, 255, n)) return false;
   FTempo = n;
   FSmf.AddTempo(OutTime(), n);
   return true;
@@ -83,8 +83,8 @@ bool TMmlc::CmdTempo(const std::string& token) {
 // instead of sending control change 7.
 bool TMmlc::CmdVolume(const std::string& token) {
   if (!InTrack()) return Fail(token, text::kMsgNotHere);
-  const int n = FSrc.ReadNumber();
-  if (n < 0 || n > 63) return Fail(token, text::kMsgBadValue);
+  int n = 0;
+  if (!ReadValue(token, 0, 63, n)) return false;
   FVolume = Scale64(n);
   FVolumeVelo = n;
   if (!Muted() && !FRhythm && !FOptVolToVelo) FSmf.AddControlChange(OutTime(), OutChannel(), 0, 7, FVolume);
@@ -93,16 +93,16 @@ bool TMmlc::CmdVolume(const std::string& token) {
 
 bool TMmlc::CmdVelocity(const std::string& token) {
   if (!InTrack()) return Fail(token, text::kMsgNotHere);
-  const int n = FSrc.ReadNumber();
-  if (n < 0 || n > 63) return Fail(token, text::kMsgBadValue);
+  int n = 0;
+  if (!ReadValue(token, 0, 63, n)) return false;
   FVelocity = n;
   return true;
 }
 
 bool TMmlc::CmdPan(const std::string& token) {
   if (!InTrack()) return Fail(token, text::kMsgNotHere);
-  const int n = FSrc.ReadNumber();
-  if (n < 0 || n > 63) return Fail(token, text::kMsgBadValue);
+  int n = 0;
+  if (!ReadValue(token, 0, 63, n)) return false;
   FPan = Scale64(n);
   if (!Muted()) FSmf.AddControlChange(OutTime(), OutChannel(), 0, 10, FPan);
   return true;

@@ -14,6 +14,7 @@
 #include "LoopU.h"
 #include "SmfU.h"
 #include "SrcCtrl.h"
+#include "Texts.h"
 
 namespace tw {
 
@@ -147,6 +148,12 @@ class TMmlc : public TFuncList {
   bool CheckBounds(const std::string& token);
   // Sets FErrorText to "｢ " token " ｣" message and returns false.
   bool Fail(const std::string& token, const char* message);
+  // Reads a decimal number into value; fails with " 値が不正です." when there is none or it lies
+  // outside lo..hi.
+  bool ReadValue(const std::string& token, int lo, int hi, int& value) {
+    value = FSrc.ReadNumber();
+    return (value >= lo && value <= hi) || Fail(token, text::kMsgBadValue);
+  }
   bool InTrack() const { return FSrc.FMode == smTrack; }
   bool InExtendedTrack() const { return FSrc.FMode == smTrack && FSrc.FExtended; }
   bool Muted() const { return FPartMuted[FChannel]; }
