@@ -28,13 +28,11 @@ TCompileOutcome CompileSource(const std::string& sourcePath, const TCompileOptio
     outcome.ErrorText = mmlc.FErrorText;
     return outcome;
   }
-  if (options.BankInsert) outcome.Log.emplace_back(text::kLogBankIgnored);
-  if (!options.VeloFixCmd) outcome.Log.emplace_back(text::kLogVeloFixIgnored);
-  if (options.VolToVelo) outcome.Log.emplace_back(text::kLogVolToVelo);
-  if (options.HLoopOut) outcome.Log.emplace_back(text::kLogHwLoopOut);
-  std::string done(text::kLogCompiled);
-  done += outcome.SmfPath;
-  outcome.Log.push_back(std::move(done));
+  if (options.BankInsert) outcome.Log.push_back({text::kLogBankIgnored, {}});
+  if (!options.VeloFixCmd) outcome.Log.push_back({text::kLogVeloFixIgnored, {}});
+  if (options.VolToVelo) outcome.Log.push_back({text::kLogVolToVelo, {}});
+  if (options.HLoopOut) outcome.Log.push_back({text::kLogHwLoopOut, {}});
+  outcome.Log.push_back({text::kLogCompiled, outcome.SmfPath});
   return outcome;
 }
 
@@ -50,7 +48,7 @@ TPatchOutcome PatchMld(const std::string& mldPath) {
   TPatchOutcome outcome;
   if (!FileExists(mldPath)) {
     outcome.Result = TPatchOutcome::TResult::NoMld;
-    outcome.Log.emplace_back(text::kLogPatchNoMld);
+    outcome.Log.push_back({text::kLogPatchNoMld, {}});
     return outcome;
   }
   TMldLpPatch patcher;
@@ -58,12 +56,12 @@ TPatchOutcome PatchMld(const std::string& mldPath) {
   outcome.Report = patcher.FReport;
   if (ok) {
     outcome.Result = TPatchOutcome::TResult::Patched;
-    if (!patcher.FReport.empty()) outcome.Log.push_back(patcher.FReport);
-    outcome.Log.push_back(text::kLogPatched + mldPath);
+    if (!patcher.FReport.empty()) outcome.Log.push_back({patcher.FReport, {}});
+    outcome.Log.push_back({text::kLogPatched, mldPath});
   } else {
     outcome.Result = TPatchOutcome::TResult::Failed;
-    outcome.Log.emplace_back(text::kLogPatchFailed);
-    outcome.Log.push_back(patcher.FReport);
+    outcome.Log.push_back({text::kLogPatchFailed, {}});
+    outcome.Log.push_back({patcher.FReport, {}});
   }
   return outcome;
 }

@@ -9,6 +9,14 @@
 
 namespace tw {
 
+// One line of the log: a text of the system (code page 932, may hold CR LF) and, after the
+// completion texts, the path of the file written. The path is kept apart: it is a name of the
+// file system (UTF-8 here), not code page 932 text, and is shown as it is.
+struct TLogLine {
+  std::string Text;
+  std::string Path;
+};
+
 // The six compile options, in the states the window shows at design time.
 struct TCompileOptions {
   bool BankInsert = false;
@@ -22,7 +30,7 @@ struct TCompileOptions {
 
 struct TCompileOutcome {
   bool Ok = false;
-  std::vector<std::string> Log;  // on success: the log texts (code page 932, may hold CR LF)
+  std::vector<TLogLine> Log;     // on success: the log lines
   int ErrorLine = 0;             // on failure: position and text of the error
   int ErrorColumn = 0;
   std::string ErrorText;
@@ -38,10 +46,10 @@ std::string ErrorLogLine(const TCompileOutcome& outcome);
 struct TPatchOutcome {
   enum class TResult { Patched, Failed, NoMld };
   TResult Result = TResult::Failed;
-  // The window's log texts in order (code page 932, may hold CR LF): the report (when not empty)
-  // and the completion text with the path after a patch; "パッチ失敗..." and the report after a
-  // failure; the abort text when there is no MLD file.
-  std::vector<std::string> Log;
+  // The window's log lines in order: the report (when not empty) and the completion text with
+  // the path after a patch; "パッチ失敗..." and the report after a failure; the abort text when
+  // there is no MLD file.
+  std::vector<TLogLine> Log;
   std::string Report;  // the patcher's report
 };
 

@@ -230,14 +230,6 @@ void TForm1::AddLog(const std::string& text, const std::string& path) {
   RichEdit1->appendPlainText(lines);
 }
 
-void TForm1::AddOutcomeLog(const std::string& line, const std::string& text, const std::string& path) {
-  if (line.size() == text.size() + path.size() && line.starts_with(text) && line.ends_with(path)) {
-    AddLog(text, path);
-  } else {
-    AddLog(line);
-  }
-}
-
 void TForm1::StoreOption(const char* name, const QCheckBox* box) {
   RegManager1.Item(name).WriteBool(box->isChecked());
 }
@@ -295,7 +287,7 @@ void TForm1::CompileExecute() {
     AddLog(ErrorLogLine(outcome));
     return;
   }
-  for (const std::string& line : outcome.Log) AddOutcomeLog(line, text::kLogCompiled, outcome.SmfPath);
+  for (const TLogLine& line : outcome.Log) AddLog(line.Text, line.Path);
   if (CheckBox8->isChecked()) FAts.Handoff(outcome.SmfPath);
 }
 
@@ -304,7 +296,7 @@ void TForm1::MldPatchExecute() {
   if (FSourcePath.empty()) return;
   const std::string mldPath = ChangeFileExt(FSourcePath, ".mld");
   const TPatchOutcome outcome = PatchMld(mldPath);
-  for (const std::string& line : outcome.Log) AddOutcomeLog(line, text::kLogPatched, mldPath);
+  for (const TLogLine& line : outcome.Log) AddLog(line.Text, line.Path);
 }
 
 void TForm1::ToolButton2Click() {

@@ -112,9 +112,6 @@ class TForm1 : public QMainWindow {
   void AddLog(const std::string& text);
   // Appends a log message followed by a file path (the system's own bytes, not code page 932).
   void AddLog(const std::string& text, const std::string& path);
-  // A log line of an action's outcome; the one that is `text` followed by `path` keeps the
-  // path's own encoding.
-  void AddOutcomeLog(const std::string& line, const std::string& text, const std::string& path);
   void StoreOption(const char* name, const QCheckBox* box);
 
   std::string FIniPath;

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,17 +43,22 @@ constexpr char kUsage[] =
     "Exit status: 0 success, 1 compile error or failed patch, 2 file or usage error.\n"
     "With several files the status is the worst of them.\n";
 
+// Output goes through stdio: the iostreams would set up their locale at every start, a tenth
+// of the time of compiling a ringtone.
+void Print(std::FILE* out, std::string_view text) { std::fwrite(text.data(), 1, text.size(), out); }
+
 int UsageError(const std::string& message) {
-  std::cerr << "toneweld: " << message << "\n" << kUsage;
+  Print(stderr, "toneweld: " + message + "\n" + kUsage);
   return kExitUsage;
 }
 
-// A log text in UTF-8; CR LF inside it starts a new line.
-void PrintLog(std::ostream& out, const std::string& cp932) {
-  const std::string line = tw::Cp932ToUtf8(cp932);
+// A log line in UTF-8, the path as it is; CR LF inside the text starts a new line.
+void PrintLog(std::FILE* out, const tw::TLogLine& log) {
+  const std::string line = tw::Cp932ToUtf8(log.Text) + log.Path;
   for (size_t start = 0;;) {
     const size_t end = line.find("\r\n", start);
-    out << std::string_view(line).substr(start, end - start) << '\n';
+    Print(out, std::string_view(line).substr(start, end - start));
+    Print(out, "\n");
     if (end == std::string::npos) break;
     start = end + 2;
   }
@@ -102,14 +106,14 @@ int Compile(const std::vector<std::string>& args) {
     try {
       const tw::TCompileOutcome outcome = tw::CompileSource(source, options);
       if (outcome.Ok) {
-        for (const std::string& line : outcome.Log) PrintLog(std::cout, line);
+        for (const tw::TLogLine& line : outcome.Log) PrintLog(stdout, line);
       } else {
-        std::cerr << source << ':' << outcome.ErrorLine << ':' << outcome.ErrorColumn << ": "
-                  << tw::Cp932ToUtf8(outcome.ErrorText) << '\n';
+        Print(stderr, source + ':' + std::to_string(outcome.ErrorLine) + ':' + std::to_string(outcome.ErrorColumn) +
+                          ": " + tw::Cp932ToUtf8(outcome.ErrorText) + '\n');
         status = std::max(status, kExitCompileError);
       }
     } catch (const tw::FileError& e) {
-      std::cerr << source << ": " << e.Utf8Text() << '\n';
+      Print(stderr, source + ": " + e.Utf8Text() + '\n');
       status = std::max(status, kExitFileError);
     }
   }
@@ -134,10 +138,10 @@ int Patch(const std::vector<std::string>& args) {
     try {
       const tw::TPatchOutcome outcome = tw::PatchMld(file);
       const bool ok = outcome.Result == tw::TPatchOutcome::TResult::Patched;
-      for (const std::string& line : outcome.Log) PrintLog(ok ? std::cout : std::cerr, line);
+      for (const tw::TLogLine& line : outcome.Log) PrintLog(ok ? stdout : stderr, line);
       if (!ok) status = std::max(status, kExitPatchFailed);
     } catch (const tw::FileError& e) {
-      std::cerr << file << ": " << e.Utf8Text() << '\n';
+      Print(stderr, file + ": " + e.Utf8Text() + '\n');
       status = std::max(status, kExitFileError);
     }
   }
@@ -152,11 +156,11 @@ int main(int argc, char** argv) {
   const std::string command = args.front();
   args.erase(args.begin());
   if (command == "--help" || command == "-h") {
-    std::cout << kUsage;
+    Print(stdout, kUsage);
     return kExitOk;
   }
   if (command == "--version") {
-    std::cout << "toneweld 2.7a\n";
+    Print(stdout, "toneweld 2.7a\n");
     return kExitOk;
   }
   if (command == "compile") return Compile(args);

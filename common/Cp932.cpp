@@ -1,14 +1,17 @@
 #include "Cp932.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <iconv.h>
 #include <stdexcept>
 
+#include "Texts.h"
+
 namespace tw {
 namespace {
 
-// Runs iconv over the whole input; an unconvertible sequence is replaced and skipped (one byte
-// of the input at a time), so the conversion always ends.
+// Runs iconv over the whole input; an unconvertible character is replaced and skipped, so the
+// conversion always ends.
 std::string Convert(const char* to, const char* from, std::string_view in, std::string_view replacement) {
   iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv cannot convert between CP932 and UTF-8");
@@ -26,6 +29,9 @@ std::string Convert(const char* to, const char* from, std::string_view in, std::
     out += replacement;  // EILSEQ or EINVAL (a lead byte at the very end)
     ++src;
     --left;
+    // One replacement per character: the rest of a UTF-8 sequence goes with its first byte.
+    if (from == std::string_view("UTF-8"))
+      for (; left > 0 && (static_cast<unsigned char>(*src) & 0xC0) == 0x80; ++src) --left;
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
   }
   iconv_close(cd);
@@ -34,7 +40,15 @@ std::string Convert(const char* to, const char* from, std::string_view in, std::
 
 }  // namespace
 
-std::string Cp932ToUtf8(std::string_view cp932) { return Convert("UTF-8", "CP932", cp932, "\xEF\xBF\xBD"); }
+// ASCII is the same in both, and the texts of the system have their UTF-8 form built in: most
+// lines shown need no converter, whose loading would take a tenth of a short compile.
+std::string Cp932ToUtf8(std::string_view cp932) {
+  if (std::all_of(cp932.begin(), cp932.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return std::string(cp932);
+  for (const text::TSystemText& t : text::kSystemTexts)
+    if (t.Cp932 == cp932) return std::string(t.Utf8);
+  return Convert("UTF-8", "CP932", cp932, "\xEF\xBF\xBD");
+}
 
 std::string Utf8ToCp932(std::string_view utf8) { return Convert("CP932", "UTF-8", utf8, "?"); }
 

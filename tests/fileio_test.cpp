@@ -7,6 +7,7 @@
 #include "Cp932.h"
 #include "FileIO.h"
 #include "TestUtil.h"
+#include "Texts.h"
 
 namespace tw::test {
 namespace {
@@ -25,6 +26,17 @@ struct FailingWrites {
   }
   ~FailingWrites() { SetWriteFaultHook({}); }
 };
+
+TEST(Cp932, ConversionForDisplay) {
+  EXPECT_EQ(Cp932ToUtf8("(T1) c\\~"), "(T1) c\\~");
+  EXPECT_EQ(Cp932ToUtf8("\x83R\x83\x93"), "コン");
+  EXPECT_EQ(Cp932ToUtf8("a\xA0" "b\x83"), "a\uFFFD" "b\uFFFD");  // no such byte; a lead byte at the end
+  EXPECT_EQ(Utf8ToCp932("コン€"), "\x83R\x83\x93?");
+  // The built-in UTF-8 forms of the system texts are what the converter makes of them (a text
+  // with one more character goes through the converter).
+  for (const text::TSystemText& t : text::kSystemTexts)
+    EXPECT_EQ(Cp932ToUtf8(std::string(t.Cp932) + "\x82\xA0"), std::string(t.Utf8) + "あ") << t.Utf8;
+}
 
 TEST(FileIO, LinesPathsAndExtensions) {
   EXPECT_EQ(SplitTextLines("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));

@@ -26,7 +26,7 @@ const std::string kBroken = kHead + "trac\0\0\0\x09\0\xFF\xE7\x16\0\xFF\xE7\x17"
 
 std::vector<std::string> Utf8Log(const TPatchOutcome& outcome) {
   std::vector<std::string> lines;
-  for (const std::string& line : outcome.Log) lines.push_back(Cp932ToUtf8(line));
+  for (const TLogLine& line : outcome.Log) lines.push_back(Cp932ToUtf8(line.Text) + line.Path);
   return lines;
 }
 

@@ -13,15 +13,16 @@ out = [
     "// Every text of the system as code page 932 bytes (the encoding of sources and messages).",
     "#pragma once",
     "",
+    "#include <string_view>",
+    "",
     "namespace tw::text {",
     "",
 ]
-for line in lines:
-    if not line or line.startswith("#"):
-        continue
-    name, text = line.split("\t", 1)
-    text = text.replace("\\r\\n", "\r\n")
-    raw = text.encode("cp932")
+pairs = []  # (name, UTF-8 literal body) of every text
+
+
+def literal(raw):
+    """The body of a C++ string literal holding the bytes raw (printable ASCII as it is)."""
     body = ""
     escaped = False  # a hex digit right after \xNN must start a new literal piece
     for b in raw:
@@ -32,10 +33,30 @@ for line in lines:
         else:
             body += "\\x%02X" % b
             escaped = True
+    return body
+
+
+for line in lines:
+    if not line or line.startswith("#"):
+        continue
+    name, text = line.split("\t", 1)
+    text = text.replace("\\r\\n", "\r\n")
+    raw = text.encode("cp932")
     shown = text.replace("\r\n", "\\r\\n")
     out.append(f"// {shown}")
-    out.append(f'inline constexpr char {name}[] = "{body}";')
-out += ["", "}  // namespace tw::text", ""]
+    out.append(f'inline constexpr char {name}[] = "{literal(raw)}";')
+    pairs.append((name, literal(text.encode("utf-8"))))
+out += [
+    "",
+    "// Each text above with its UTF-8 form, so that showing a text of the system takes no converter.",
+    "struct TSystemText {",
+    "  std::string_view Cp932;",
+    "  std::string_view Utf8;",
+    "};",
+    "inline constexpr TSystemText kSystemTexts[] = {",
+]
+out += [f'    {{{name}, "{utf8}"}},' for name, utf8 in pairs]
+out += ["};", "", "}  // namespace tw::text", ""]
 header = root / "common" / "Texts.h"
 generated = "\n".join(out)
 if "--check" in sys.argv:
