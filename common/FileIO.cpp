@@ -81,19 +81,20 @@ std::string JoinLinesCrLf(const std::vector<std::string>& lines) {
 std::string ToCrLfText(std::string_view bytes) {
   const size_t nul = bytes.find('\0');
   if (nul != std::string_view::npos) bytes = bytes.substr(0, nul);
+  const size_t n = bytes.size();
   std::string out;
-  // At most one byte more per line end (a lone CR or LF), and two after an unended last line.
-  out.reserve(bytes.size() + static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) +
-              static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\r')) + 2);
-  size_t start = 0;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    const char c = bytes[i];
-    if (c != '\n' && c != '\r') continue;
-    out.append(bytes.substr(start, i - start)).append("\r\n");
-    if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-    start = i + 1;
+  out.reserve(n + n / 16 + 2);  // CR LF text as it is; room for LF-only lines of 16 bytes and more
+  // Copies line by line. The next CR and the next LF are each searched for once they have been
+  // passed (memchr), so every byte is looked at once even in a file of lone CRs.
+  size_t nextLf = bytes.find('\n'), nextCr = bytes.find('\r');
+  for (size_t pos = 0; pos < n;) {
+    if (nextLf < pos) nextLf = bytes.find('\n', pos);
+    if (nextCr < pos) nextCr = bytes.find('\r', pos);
+    const size_t end = std::min({nextLf, nextCr, n});
+    out.append(bytes.substr(pos, end - pos)).append("\r\n");
+    if (end == n) break;
+    pos = end + (bytes[end] == '\r' && end + 1 < n && bytes[end + 1] == '\n' ? 2 : 1);
   }
-  if (start < bytes.size()) out.append(bytes.substr(start)).append("\r\n");
   return out;
 }
 

@@ -44,7 +44,7 @@ void TSrcCtrl::SkipToLineEnd() {
   while (At(FCur) != 0 && !IsLineEnd(At(FCur))) Step(CharLen(FCur));
 }
 
-void TSrcCtrl::SkipBlanks() {
+void TSrcCtrl::SkipMore() {
   for (;;) {
     const uint8_t b = At(FCur);
     switch (b) {
@@ -89,11 +89,11 @@ void TSrcCtrl::SkipBlanks() {
   }
 }
 
-std::string TSrcCtrl::NextToken() {
-  std::string token;
+void TSrcCtrl::NextToken(std::string& token) {
+  token.clear();
   SkipBlanks();
   const uint8_t b = At(FCur);
-  if (b == 0) return token;
+  if (b == 0) return;
   auto takeLetters = [&] {
     for (; IsLetter(At(FCur)); Step()) token += Upper(At(FCur));
   };
@@ -124,7 +124,6 @@ std::string TSrcCtrl::NextToken() {
     token.assign(FText, FCur, len);
     Step(len);
   }
-  return token;
 }
 
 int64_t TSrcCtrl::TakeDigits() {
@@ -260,13 +259,6 @@ std::string TSrcCtrl::ReadRestOfLine() {
   const TextPos start = FCur;
   while (At(FCur) != 0 && !IsLineEnd(At(FCur)) && At(FCur) != '\'') Step(CharLen(FCur));
   return FText.substr(start, FCur - start);
-}
-
-bool TSrcCtrl::TestChar(char c) {
-  SkipBlanks();
-  if (At(FCur) != static_cast<uint8_t>(c)) return false;
-  Step();
-  return true;
 }
 
 int TSrcCtrl::ReadNoteLength(int timebase, int deflt) {

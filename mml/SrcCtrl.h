@@ -26,6 +26,14 @@ using FixedValue = int64_t;
 using TextPos = size_t;
 inline constexpr TextPos kNoPos = static_cast<TextPos>(-1);
 
+// The bytes at which SkipBlanks may have something to pass: blanks, line ends, comments, the
+// end of a comment block, macro calls and the ends of macro bodies.
+inline constexpr auto kSkipStart = [] {
+  std::array<bool, 256> start{};
+  for (const char c : {'\t', '\n', '\r', ' ', '`', '\'', '}', '(', '$'}) start[static_cast<uint8_t>(c)] = true;
+  return start;
+}();
+
 // Code page 932 lead bytes: 81h..9Fh and E0h..FCh. A lead byte and the byte after it are one
 // character everywhere in the scanner.
 constexpr bool IsLeadByte(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
@@ -51,8 +59,13 @@ class TSrcCtrl {
   void LoadFile(const std::string& path);
   void SetText(std::string text);
 
-  void SkipBlanks();
-  std::string NextToken();
+  // Passes blanks, comments, macro calls and macro ends. Inline for the common case of a command
+  // letter at FCur: most of a song is short commands with nothing between them to skip.
+  void SkipBlanks() {
+    if (kSkipStart[At(FCur)]) SkipMore();
+  }
+  // Reads the next token into token (empty at the end of the text); token's buffer is reused.
+  void NextToken(std::string& token);
 
   int ReadNoteLength(int timebase, int deflt);
   int ReadLengthSum(int timebase, int deflt);
@@ -86,7 +99,14 @@ class TSrcCtrl {
     FCur += n;
     FStepped += n;
   }
-  bool TestChar(char c);
+  // SkipBlanks after its first byte test: everything but a command letter.
+  void SkipMore();
+  bool TestChar(char c) {
+    SkipBlanks();
+    if (At(FCur) != static_cast<uint8_t>(c)) return false;
+    Step();
+    return true;
+  }
   void SkipToLineEnd();
   int64_t TakeDigits();  // the digit run at FCur (saturating), -1 when there is none
   int TakeSignOrPlus();  // after the blanks: "-" gives -1, "+" or nothing gives 1

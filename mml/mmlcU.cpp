@@ -44,13 +44,6 @@ bool TMmlc::Fail(const std::string& token, const char* message) {
   return false;
 }
 
-Tick TMmlc::OutTime() {
-  if (!FSrc.FExtended) FRewindOffset = 0;
-  const Tick t = std::max<Tick>(FTrackTime - FRewindOffset, 0);
-  if (FSmf.FSongLength < t) FSmf.FSongLength = t;
-  return t;
-}
-
 void TMmlc::AddBendRange(Tick time, int channel, int semitones) {
   FSmf.AddControlChange(time, channel, 0, 101, 0);
   FSmf.AddControlChange(time, channel, 0, 100, 0);
@@ -87,9 +80,13 @@ bool TMmlc::CompileText(std::string text) {
 // The compile loop: one token at a time through the keyword table, up to the end of the text
 // or the first failure. On success the held note is released.
 bool TMmlc::RunCommands() {
+  // About one event per byte of text (a note and its blank make two); a guess, since loops
+  // repeat text, but it spares most of the copying while the list grows.
+  FSmf.Reserve(FSrc.FText.size());
   bool ok = true;
   uint64_t stepped = FSrc.FStepped;
-  for (std::string token = FSrc.NextToken(); !token.empty(); token = FSrc.NextToken()) {
+  std::string token;
+  for (FSrc.NextToken(token); !token.empty(); FSrc.NextToken(token)) {
     AddWork(1);
     if (!Execute(token)) {
       ok = Fail(token, text::kMsgUnknown);

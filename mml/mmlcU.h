@@ -2,6 +2,7 @@
 // runs the compile loop token by token through its keyword table.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <random>
@@ -18,7 +19,7 @@
 
 namespace tw {
 
-class TMmlc : public TFuncList {
+class TMmlc : public TFuncList<TMmlc> {
  public:
   // Bounds that keep any input within time and memory; a real ringtone stays far below them.
   static constexpr size_t kMaxEvents = 8'000'000;
@@ -36,7 +37,14 @@ class TMmlc : public TFuncList {
   bool CompileText(std::string text);
 
   int OutChannel() const { return FRhythm ? 9 : FChannel; }
-  Tick OutTime();
+  // The output time of the next event: the track time less the rewind offset (which counts in
+  // the extended syntax only), never before 0; the song length follows the latest one.
+  Tick OutTime() {
+    if (!FSrc.FExtended) FRewindOffset = 0;
+    const Tick t = std::max<Tick>(FTrackTime - FRewindOffset, 0);
+    if (FSmf.FSongLength < t) FSmf.FSongLength = t;
+    return t;
+  }
   void FlushHeldNote();
   void AppendLoopData(const std::string& line);
   static int Scale64(int level) { return level == 0 ? 0 : level * 2 + 1; }
@@ -158,10 +166,7 @@ class TMmlc : public TFuncList {
   bool InExtendedTrack() const { return FSrc.FMode == smTrack && FSrc.FExtended; }
   bool Muted() const { return FPartMuted[FChannel]; }
   bool NoteInRange(int key) const { return key >= 0 && key <= 127; }
-  template <typename Handler>
-  void Bind(const char* keyword, Handler handler) {
-    Register(keyword, [this, handler](const std::string& token) { return (this->*handler)(token); });
-  }
+  void Bind(const char* keyword, TFuncEvent handler) { Register(keyword, this, handler); }
 
   // Each group of commands registers its keywords; one source file per group.
   void RegisterSectionCommands();

@@ -8,40 +8,15 @@ namespace tw {
 
 TSmf::TSmf(size_t maxEvents, size_t maxBytes) : FMaxEvents(maxEvents), FMaxBytes(maxBytes) {}
 
-bool TSmf::Admit(Tick time, size_t extraBytes) {
-  if (FLimitHit != TLimit::None) return false;
-  if (time < 0 || time > kMaxTick) {
-    FLimitHit = TLimit::Time;
-    return false;
-  }
-  if (FEvents.size() >= FMaxEvents || FPool.size() + extraBytes > FMaxBytes) {
-    FLimitHit = TLimit::Events;
-    return false;
-  }
-  return true;
-}
-
-void TSmf::Append(Tick time, int priority, int status, int data1, int data2, uint32_t data, uint32_t size) {
-  FEvents.push_back(TSmfEvent{static_cast<int32_t>(time), static_cast<uint8_t>(priority), static_cast<uint8_t>(status),
-                              static_cast<uint8_t>(data1), static_cast<uint8_t>(data2), data, size});
+bool TSmf::Refuse(Tick time) {
+  if (FLimitHit == TLimit::None) FLimitHit = time < 0 || time > kMaxTick ? TLimit::Time : TLimit::Events;
+  return false;
 }
 
 uint32_t TSmf::Store(std::string_view bytes) {
   const auto at = static_cast<uint32_t>(FPool.size());
   FPool.append(bytes);
   return at;
-}
-
-void TSmf::AddControlChange(Tick time, int channel, int priority, int controller, int value) {
-  if (Admit(time, 0)) Append(time, priority, 0xB0 | channel, controller, value);
-}
-
-void TSmf::AddNoteOn(Tick time, int channel, int priority, int note, int velocity) {
-  if (Admit(time, 0)) Append(time, priority, 0x90 | channel, note, velocity);
-}
-
-void TSmf::AddNoteOff(Tick time, int channel, int priority, int note) {
-  if (Admit(time, 0)) Append(time, priority, 0x80 | channel, note, 0);
 }
 
 void TSmf::AddPitchBend(Tick time, int channel, int priority, int bend) {
@@ -78,56 +53,89 @@ void TSmf::Clear() {
   FLimitHit = TLimit::None;
 }
 
-// Removes a note-on that arrives while its key still sounds on its channel, together with the
-// next note-off of that key, so that overlapping notes of one key become one note.
-// The first pass deletes; the second (writing) pass runs on from the state the first one left
-// and only marks, since the writer skips marked events.
-void TSmf::MergeOverlappingNotes(bool writing) {
-  for (TSmfEvent& e : FEvents) {
-    const int kind = e.FStatus & 0xF0;
-    if (kind != 0x80 && kind != 0x90) continue;
-    uint8_t& s = FNoteState[e.FStatus & 0x0F][e.FData1 & 0x7F];
-    if (kind == 0x80) {
-      if (s == 2) {
-        s = 1;
-        e.FStatus = 0;
-      } else {
-        s = 0;
-      }
-    } else if (s == 1) {
-      s = 2;
-      e.FStatus = 0;
-    } else if (s == 0) {
-      s = 1;
-    }
+// Two passes merge overlapping notes of one key on one channel into one note: a note-on that
+// arrives while its key still sounds is dropped, together with the next note-off of that key.
+// The first pass removes; the second runs on from the state the first one left and only marks,
+// since the writer skips marked events.
+
+// One event of a pass: true when the event is merged away (then marked with status 0).
+// The state of a key: 0 silent, 1 sounding, 2 sounding with a second note-on merged into it.
+inline bool TSmf::MergeNote(TSmfEvent& e) {
+  const uint8_t status = e.FStatus;
+  if (static_cast<uint8_t>(status - 0x80) >= 0x20) return false;  // neither 8n nor 9n
+  uint8_t& s = FNoteState[status & 0x0F][e.FData1 & 0x7F];
+  bool merged;
+  if (status >= 0x90) {
+    merged = s == 1;
+    s = s == 0 ? 1 : 2;
+  } else {
+    merged = s == 2;
+    s = merged ? 1 : 0;
   }
-  if (!writing) {
-    FEvents.erase(std::remove_if(FEvents.begin(), FEvents.end(), [](const TSmfEvent& e) { return e.FStatus == 0; }),
-                  FEvents.end());
-  }
+  if (merged) e.FStatus = 0;
+  return merged;
 }
 
-size_t TSmf::WriteEvent(std::string& out, const TSmfEvent& e) const {
-  const size_t before = out.size();
-  const int kind = e.FStatus & 0xF0;
-  if (e.FStatus == 0xF0 || e.FStatus == 0xFF) {
-    if (e.FSize == 0) return 0;
-    out += static_cast<char>(e.FStatus);
-    if (e.FStatus == 0xFF) out += static_cast<char>(e.FData1);
-    WriteVarLen(out, e.FSize);
-    out += Bytes(e);
-  } else if (kind == 0xC0) {
-    const char bytes[2] = {static_cast<char>(e.FStatus), static_cast<char>(e.FData1)};
-    out.append(bytes, 2);
-  } else if (kind == 0xE0) {
-    const char bytes[3] = {static_cast<char>(e.FStatus), static_cast<char>(e.FData & 0x7F),
-                           static_cast<char>((e.FData >> 7) & 0x7F)};
-    out.append(bytes, 3);
-  } else {
-    const char bytes[3] = {static_cast<char>(e.FStatus), static_cast<char>(e.FData1), static_cast<char>(e.FData2)};
-    out.append(bytes, 3);
+// The first pass: keeps the events that are not merged away, in order.
+void TSmf::RemoveOverlappingNotes() {
+  size_t kept = 0;
+  for (size_t i = 0; i < FEvents.size(); ++i) {
+    if (MergeNote(FEvents[i])) continue;
+    if (kept != i) FEvents[kept] = FEvents[i];
+    ++kept;
   }
-  return out.size() - before;
+  FEvents.resize(kept);
+}
+
+namespace {
+
+// Merged notes and system exclusive or meta events without bytes are not written.
+bool Written(const TSmfEvent& e) { return e.FStatus != 0 && !((e.FStatus == 0xF0 || e.FStatus == 0xFF) && e.FSize == 0); }
+
+size_t VarLenSize(uint32_t value) { return value < 0x80 ? 1 : value < 0x4000 ? 2 : value < 0x200000 ? 3 : 4; }
+
+// Writes the variable-length quantity of value (at most 0FFFFFFFh) at out; returns the end.
+char* PutVarLen(char* out, uint32_t value) {
+  if (value < 0x80) {  // most deltas
+    *out++ = static_cast<char>(value);
+    return out;
+  }
+  value &= 0x0FFFFFFF;
+  for (int shift = 7 * (static_cast<int>(VarLenSize(value)) - 1); shift > 0; shift -= 7)
+    *out++ = static_cast<char>(((value >> shift) & 0x7F) | 0x80);
+  *out++ = static_cast<char>(value & 0x7F);
+  return out;
+}
+
+}  // namespace
+
+size_t TSmf::EventSize(const TSmfEvent& e) {
+  if (e.FStatus == 0xF0) return 1 + VarLenSize(e.FSize) + e.FSize;
+  if (e.FStatus == 0xFF) return 2 + VarLenSize(e.FSize) + e.FSize;
+  return (e.FStatus & 0xF0) == 0xC0 ? 2 : 3;
+}
+
+char* TSmf::PutEvent(char* out, const TSmfEvent& e) const {
+  *out++ = static_cast<char>(e.FStatus);
+  if (e.FStatus == 0xF0 || e.FStatus == 0xFF) {
+    if (e.FStatus == 0xFF) *out++ = static_cast<char>(e.FData1);
+    out = PutVarLen(out, e.FSize);
+    const std::string_view bytes = Bytes(e);
+    return std::copy(bytes.begin(), bytes.end(), out);
+  }
+  switch (e.FStatus & 0xF0) {
+    case 0xC0:
+      *out++ = static_cast<char>(e.FData1);
+      break;
+    case 0xE0:
+      *out++ = static_cast<char>(e.FData & 0x7F);
+      *out++ = static_cast<char>((e.FData >> 7) & 0x7F);
+      break;
+    default:
+      *out++ = static_cast<char>(e.FData1);
+      *out++ = static_cast<char>(e.FData2);
+  }
+  return out;
 }
 
 std::string TSmf::Build() {
@@ -140,29 +148,39 @@ std::string TSmf::Build() {
   if (!std::is_sorted(FEvents.begin(), FEvents.end(), before)) std::stable_sort(FEvents.begin(), FEvents.end(), before);
   if (FEvents.empty()) return {};
   std::fill(&FNoteState[0][0], &FNoteState[0][0] + sizeof FNoteState, 0);
-  MergeOverlappingNotes(false);
-  MergeOverlappingNotes(true);
+  RemoveOverlappingNotes();
 
-  std::string out("MThd\0\0\0\x06\0\0\0\x01", 12);
-  out += static_cast<char>(FTimebase >> 8);
-  out += static_cast<char>(FTimebase);
-  out.append("MTrk\0\0\0\0", 8);
-  const size_t start = out.size();
-  // Room for the common case (one-byte delta, three-byte message), so the image grows rarely.
-  out.reserve(start + FEvents.size() * 4 + FPool.size() + 8);
+  // The second merge pass measures the track on the way, so that the image is made in one piece.
+  constexpr size_t kHeader = 22;  // MThd chunk and the head of the MTrk chunk
+  size_t length = 0;
   Tick last = 0;
-  for (const TSmfEvent& e : FEvents) {
-    // Merged notes and system exclusive or meta events without bytes are not written.
-    if (e.FStatus == 0 || ((e.FStatus == 0xF0 || e.FStatus == 0xFF) && e.FSize == 0)) continue;
-    WriteVarLen(out, static_cast<uint32_t>(e.FTime - last));
-    WriteEvent(out, e);
+  for (TSmfEvent& e : FEvents) {
+    MergeNote(e);
+    if (!Written(e)) continue;
+    length += VarLenSize(static_cast<uint32_t>(e.FTime - last)) + EventSize(e);
     last = e.FTime;
   }
-  WriteVarLen(out, static_cast<uint32_t>(std::clamp<Tick>(FSongLength - last, 0, kMaxTick)));
-  out.append("\xFF\x2F\x00", 3);
-  const size_t length = out.size() - start;
-  for (int i = 0; i < 4; ++i) out[start - 4 + i] = static_cast<char>(length >> (24 - 8 * i));
-  return out;
+  const auto endDelta = static_cast<uint32_t>(std::clamp<Tick>(FSongLength - last, 0, kMaxTick));
+  length += VarLenSize(endDelta) + 3;
+
+  std::string image(kHeader + length, '\0');
+  char* out = image.data();
+  const char head[kHeader] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1,
+                              static_cast<char>(FTimebase >> 8), static_cast<char>(FTimebase), 'M', 'T', 'r', 'k',
+                              static_cast<char>(length >> 24), static_cast<char>(length >> 16),
+                              static_cast<char>(length >> 8), static_cast<char>(length)};
+  out = std::copy(head, head + kHeader, out);
+  last = 0;
+  for (const TSmfEvent& e : FEvents) {
+    if (!Written(e)) continue;
+    out = PutVarLen(out, static_cast<uint32_t>(e.FTime - last));
+    out = PutEvent(out, e);
+    last = e.FTime;
+  }
+  out = PutVarLen(out, endDelta);
+  const char end[3] = {'\xFF', '\x2F', '\x00'};
+  std::copy(end, end + 3, out);
+  return image;
 }
 
 bool TSmf::SaveToFile(const std::string& path) {
@@ -173,19 +191,8 @@ bool TSmf::SaveToFile(const std::string& path) {
 }
 
 void WriteVarLen(std::string& out, uint32_t value) {
-  value &= 0x0FFFFFFF;
-  if (value < 0x80) {  // most deltas
-    out += static_cast<char>(value);
-    return;
-  }
-  char groups[4];
-  int n = 0;
-  do {
-    groups[n++] = static_cast<char>(value & 0x7F);
-    value >>= 7;
-  } while (value != 0);
-  while (n > 1) out += static_cast<char>(groups[--n] | 0x80);
-  out += groups[0];
+  char bytes[4];
+  out.append(bytes, PutVarLen(bytes, value));
 }
 
 }  // namespace tw

@@ -2,6 +2,7 @@
 // (format 0, one track holding all sixteen channels).
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -38,9 +39,19 @@ class TSmf {
     FMaxBytes = maxBytes;
   }
 
-  void AddControlChange(Tick time, int channel, int priority, int controller, int value);
-  void AddNoteOn(Tick time, int channel, int priority, int note, int velocity);
-  void AddNoteOff(Tick time, int channel, int priority, int note);
+  // Room for this many events, so that a long song is not copied as the list grows.
+  void Reserve(size_t events) { FEvents.reserve(std::min(events, FMaxEvents)); }
+
+  // The three events of almost every command are inline: a note is two of them.
+  void AddControlChange(Tick time, int channel, int priority, int controller, int value) {
+    if (Admit(time, 0)) Append(time, priority, 0xB0 | channel, controller, value);
+  }
+  void AddNoteOn(Tick time, int channel, int priority, int note, int velocity) {
+    if (Admit(time, 0)) Append(time, priority, 0x90 | channel, note, velocity);
+  }
+  void AddNoteOff(Tick time, int channel, int priority, int note) {
+    if (Admit(time, 0)) Append(time, priority, 0x80 | channel, note, 0);
+  }
   void AddPitchBend(Tick time, int channel, int priority, int bend);  // bend -64..63, times 128
   void AddProgramChange(Tick time, int channel, int program);
   void AddTempo(Tick time, int bpm);
@@ -66,11 +77,24 @@ class TSmf {
   Tick FSongLength = 0;  // latest output tick; the end of track stands here
 
  private:
-  bool Admit(Tick time, size_t extraBytes);
-  void Append(Tick time, int priority, int status, int data1, int data2, uint32_t data = 0, uint32_t size = 0);
+  // Whether an event at time fits the bounds (extraBytes more data bytes); records the first
+  // limit hit.
+  bool Admit(Tick time, size_t extraBytes) {
+    if (FLimitHit == TLimit::None && time >= 0 && time <= kMaxTick && FEvents.size() < FMaxEvents &&
+        FPool.size() + extraBytes <= FMaxBytes)
+      return true;
+    return Refuse(time);
+  }
+  bool Refuse(Tick time);
+  void Append(Tick time, int priority, int status, int data1, int data2, uint32_t data = 0, uint32_t size = 0) {
+    FEvents.push_back(TSmfEvent{static_cast<int32_t>(time), static_cast<uint8_t>(priority), static_cast<uint8_t>(status),
+                                static_cast<uint8_t>(data1), static_cast<uint8_t>(data2), data, size});
+  }
   uint32_t Store(std::string_view bytes);
-  void MergeOverlappingNotes(bool writing);
-  size_t WriteEvent(std::string& out, const TSmfEvent& e) const;
+  bool MergeNote(TSmfEvent& e);
+  void RemoveOverlappingNotes();
+  static size_t EventSize(const TSmfEvent& e);
+  char* PutEvent(char* out, const TSmfEvent& e) const;
 
   std::vector<TSmfEvent> FEvents;
   std::string FPool;  // data bytes of system exclusive and meta events

@@ -44,7 +44,7 @@ TEST(FileIO, LinesPathsAndExtensions) {
   EXPECT_EQ(SplitTextLines(std::string("a\nb\0c\n", 6)), (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(JoinLinesCrLf({"1", "2"}), "1\r\n2\r\n");
   for (const std::string& text : {std::string(), std::string("a"), std::string("a\r\n\n\rb\r"), std::string("\n\n"),
-                                 std::string("x\ny\0z\n", 6)})
+                                 std::string("x\ny\0z\n", 6), std::string("a\rb\r\rc\nd\r\n\n")})
     EXPECT_EQ(ToCrLfText(text), JoinLinesCrLf(SplitTextLines(text))) << text;
   EXPECT_EQ(ChangeFileExt("dir/song.mml", ".mid"), "dir/song.mid");
   EXPECT_EQ(ChangeFileExt("dir/song", ".lpd"), "dir/song.lpd");

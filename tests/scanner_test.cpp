@@ -11,10 +11,16 @@ namespace {
 
 using Tokens = std::vector<std::string>;
 
+std::string NextToken(TSrcCtrl& src) {
+  std::string token = "stale";  // the scanner must not keep anything of the buffer it is given
+  src.NextToken(token);
+  return token;
+}
+
 // Every token up to the end of the text, shown in UTF-8.
 Tokens TokensOf(TSrcCtrl& src) {
   Tokens tokens;
-  for (std::string t = src.NextToken(); !t.empty(); t = src.NextToken()) tokens.push_back(Cp932ToUtf8(t));
+  for (std::string t = NextToken(src); !t.empty(); t = NextToken(src)) tokens.push_back(Cp932ToUtf8(t));
   return tokens;
 }
 
@@ -107,11 +113,11 @@ TEST(Scanner, LeadByteAtTheVeryEndIsOneCharacter) {
   TSrcCtrl src;
   src.SetText("c\x82");
   src.FMode = smTrack;
-  EXPECT_EQ(src.NextToken(), "C");
-  EXPECT_EQ(src.NextToken(), "\x82");
-  EXPECT_EQ(src.NextToken(), "");
+  EXPECT_EQ(NextToken(src), "C");
+  EXPECT_EQ(NextToken(src), "\x82");
+  EXPECT_EQ(NextToken(src), "");
   src.SetText("'\x82");
-  EXPECT_EQ(src.NextToken(), "");
+  EXPECT_EQ(NextToken(src), "");
   int line, column;
   src.GetLineColumn(line, column);
   EXPECT_EQ(line, 1);
