@@ -46,6 +46,11 @@ void TSrcCtrl::SkipToLineEnd() {
 
 void TSrcCtrl::SkipMore() {
   for (;;) {
+    // Blanks and line ends, the common case, in a tight loop.
+    TextPos p = FCur;
+    while (p < FText.size() && (FText[p] == ' ' || FText[p] == '\r' || FText[p] == '\n' || FText[p] == '\t')) ++p;
+    FStepped += p - FCur;
+    FCur = p;
     const uint8_t b = At(FCur);
     switch (b) {
       case '\t': case '\n': case '\r': case ' ': case '`':
@@ -94,13 +99,23 @@ void TSrcCtrl::NextToken(std::string& token) {
   SkipBlanks();
   const uint8_t b = At(FCur);
   if (b == 0) return;
+  if (IsLetter(b) && FMode != smSetting) {  // a command letter: most tokens of a song
+    token += Upper(b);
+    Step();
+    return;
+  }
+  TakeToken(token, b);
+}
+
+// The tokens other than a single command letter.
+void TSrcCtrl::TakeToken(std::string& token, uint8_t b) {
   auto takeLetters = [&] {
     for (; IsLetter(At(FCur)); Step()) token += Upper(At(FCur));
   };
-  if (IsLetter(b)) {
+  if (IsLetter(b)) {  // a setting keyword
     token += Upper(b);
     Step();
-    if (FMode == smSetting) takeLetters();
+    takeLetters();
   } else if (b == '@') {
     token += '@';
     Step();

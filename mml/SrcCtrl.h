@@ -107,6 +107,7 @@ class TSrcCtrl {
     Step();
     return true;
   }
+  void TakeToken(std::string& token, uint8_t first);
   void SkipToLineEnd();
   int64_t TakeDigits();  // the digit run at FCur (saturating), -1 when there is none
   int TakeSignOrPlus();  // after the blanks: "-" gives -1, "+" or nothing gives 1

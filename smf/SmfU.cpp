@@ -13,16 +13,23 @@ bool TSmf::Refuse(Tick time) {
   return false;
 }
 
-uint32_t TSmf::Store(std::string_view bytes) {
-  const auto at = static_cast<uint32_t>(FPool.size());
-  FPool.append(bytes);
-  return at;
+void TSmf::AppendDirect(Tick time, int status, int type, std::string_view data, std::string_view tail) {
+  if (!Admit(time, data.size() + tail.size())) return;
+  if (FDirect.size() >= kMaxDirect) {
+    FLimitHit = TLimit::Events;
+    return;
+  }
+  const size_t n = FDirect.size();
+  FDirect.push_back(TDirect{static_cast<uint32_t>(FPool.size()), static_cast<uint32_t>(data.size() + tail.size()),
+                            static_cast<uint8_t>(type)});
+  FPool.append(data).append(tail);
+  Append(time, 0, status, static_cast<int>(n & 0xFF), static_cast<int>((n >> 8) & 0xFF), static_cast<int>(n >> 16));
 }
 
 void TSmf::AddPitchBend(Tick time, int channel, int priority, int bend) {
   if (!Admit(time, 0)) return;
   const int value = std::clamp(bend * 128 + 8192, 0, 16383);
-  Append(time, priority, 0xE0 | channel, 0, 0, static_cast<uint32_t>(value));
+  Append(time, priority, 0xE0 | channel, value & 0x7F, value >> 7);
 }
 
 void TSmf::AddProgramChange(Tick time, int channel, int program) {
@@ -30,26 +37,19 @@ void TSmf::AddProgramChange(Tick time, int channel, int program) {
 }
 
 void TSmf::AddTempo(Tick time, int bpm) {
-  if (!Admit(time, 3)) return;
   const uint32_t t = bpm > 0 ? 60000000u / static_cast<uint32_t>(bpm) : 0;
   const char bytes[3] = {static_cast<char>(t >> 16), static_cast<char>(t >> 8), static_cast<char>(t)};
-  Append(time, 0, 0xFF, 0x51, 0, Store(std::string_view(bytes, 3)), 3);
+  AppendDirect(time, 0xFF, 0x51, std::string_view(bytes, 3));
 }
 
-void TSmf::AddSysEx(Tick time, std::string_view data) {
-  if (!Admit(time, data.size() + 1)) return;
-  const uint32_t at = Store(data);
-  FPool += '\xF7';
-  Append(time, 0, 0xF0, 0, 0, at, static_cast<uint32_t>(data.size() + 1));
-}
+void TSmf::AddSysEx(Tick time, std::string_view data) { AppendDirect(time, 0xF0, 0, data, "\xF7"); }
 
-void TSmf::AddMeta(Tick time, int metaType, std::string_view text) {
-  if (Admit(time, text.size())) Append(time, 0, 0xFF, metaType, 0, Store(text), static_cast<uint32_t>(text.size()));
-}
+void TSmf::AddMeta(Tick time, int metaType, std::string_view text) { AppendDirect(time, 0xFF, metaType, text); }
 
 void TSmf::Clear() {
   FEvents.clear();
   FPool.clear();
+  FDirect.clear();
   FLimitHit = TLimit::None;
 }
 
@@ -76,21 +76,24 @@ inline bool TSmf::MergeNote(TSmfEvent& e) {
   return merged;
 }
 
-// The first pass: keeps the events that are not merged away, in order.
-void TSmf::RemoveOverlappingNotes() {
+// The first pass: keeps the events that are not merged away, in order. True when the second
+// pass may merge more: it runs on from this pass's state over this pass's result, so if this
+// pass merged nothing and left every key silent, it would repeat this pass exactly.
+bool TSmf::RemoveOverlappingNotes() {
   size_t kept = 0;
   for (size_t i = 0; i < FEvents.size(); ++i) {
     if (MergeNote(FEvents[i])) continue;
     if (kept != i) FEvents[kept] = FEvents[i];
     ++kept;
   }
+  const bool merged = kept != FEvents.size();
   FEvents.resize(kept);
+  return merged || std::any_of(&FNoteState[0][0], &FNoteState[0][0] + sizeof FNoteState, [](uint8_t s) { return s != 0; });
 }
 
 namespace {
 
-// Merged notes and system exclusive or meta events without bytes are not written.
-bool Written(const TSmfEvent& e) { return e.FStatus != 0 && !((e.FStatus == 0xF0 || e.FStatus == 0xFF) && e.FSize == 0); }
+bool IsDirect(uint8_t status) { return status == 0xF0 || status == 0xFF; }
 
 size_t VarLenSize(uint32_t value) { return value < 0x80 ? 1 : value < 0x4000 ? 2 : value < 0x200000 ? 3 : 4; }
 
@@ -109,32 +112,27 @@ char* PutVarLen(char* out, uint32_t value) {
 
 }  // namespace
 
-size_t TSmf::EventSize(const TSmfEvent& e) {
-  if (e.FStatus == 0xF0) return 1 + VarLenSize(e.FSize) + e.FSize;
-  if (e.FStatus == 0xFF) return 2 + VarLenSize(e.FSize) + e.FSize;
+// Merged notes and system exclusive or meta events without bytes are not written.
+bool TSmf::Written(const TSmfEvent& e) const { return e.FStatus != 0 && (!IsDirect(e.FStatus) || Direct(e).FSize != 0); }
+
+size_t TSmf::EventSize(const TSmfEvent& e) const {
+  if (IsDirect(e.FStatus)) {
+    const uint32_t size = Direct(e).FSize;
+    return (e.FStatus == 0xFF ? 2 : 1) + VarLenSize(size) + size;
+  }
   return (e.FStatus & 0xF0) == 0xC0 ? 2 : 3;
 }
 
 char* TSmf::PutEvent(char* out, const TSmfEvent& e) const {
   *out++ = static_cast<char>(e.FStatus);
-  if (e.FStatus == 0xF0 || e.FStatus == 0xFF) {
-    if (e.FStatus == 0xFF) *out++ = static_cast<char>(e.FData1);
-    out = PutVarLen(out, e.FSize);
-    const std::string_view bytes = Bytes(e);
-    return std::copy(bytes.begin(), bytes.end(), out);
+  if (IsDirect(e.FStatus)) {
+    const TDirect& d = Direct(e);
+    if (e.FStatus == 0xFF) *out++ = static_cast<char>(d.FType);
+    out = PutVarLen(out, d.FSize);
+    return std::copy_n(FPool.data() + d.FOffset, d.FSize, out);
   }
-  switch (e.FStatus & 0xF0) {
-    case 0xC0:
-      *out++ = static_cast<char>(e.FData1);
-      break;
-    case 0xE0:
-      *out++ = static_cast<char>(e.FData & 0x7F);
-      *out++ = static_cast<char>((e.FData >> 7) & 0x7F);
-      break;
-    default:
-      *out++ = static_cast<char>(e.FData1);
-      *out++ = static_cast<char>(e.FData2);
-  }
+  *out++ = static_cast<char>(e.FData1);
+  if ((e.FStatus & 0xF0) != 0xC0) *out++ = static_cast<char>(e.FData2);
   return out;
 }
 
@@ -142,23 +140,21 @@ std::string TSmf::Build() {
   // Ordered by tick, then priority, then the order of adding: one stable sort on both keys.
   // Events usually arrive in order already (a single track is written front to back); then
   // one pass over them replaces the sort, which took a quarter of a long compile.
-  const auto before = [](const TSmfEvent& a, const TSmfEvent& b) {
-    return a.FTime != b.FTime ? a.FTime < b.FTime : a.FPriority < b.FPriority;
-  };
+  const auto before = [](const TSmfEvent& a, const TSmfEvent& b) { return a.FTimeAndPriority < b.FTimeAndPriority; };
   if (!std::is_sorted(FEvents.begin(), FEvents.end(), before)) std::stable_sort(FEvents.begin(), FEvents.end(), before);
   if (FEvents.empty()) return {};
   std::fill(&FNoteState[0][0], &FNoteState[0][0] + sizeof FNoteState, 0);
-  RemoveOverlappingNotes();
+  const bool secondPass = RemoveOverlappingNotes();
 
   // The second merge pass measures the track on the way, so that the image is made in one piece.
   constexpr size_t kHeader = 22;  // MThd chunk and the head of the MTrk chunk
   size_t length = 0;
   Tick last = 0;
   for (TSmfEvent& e : FEvents) {
-    MergeNote(e);
+    if (secondPass) MergeNote(e);
     if (!Written(e)) continue;
-    length += VarLenSize(static_cast<uint32_t>(e.FTime - last)) + EventSize(e);
-    last = e.FTime;
+    length += VarLenSize(static_cast<uint32_t>(e.Time() - last)) + EventSize(e);
+    last = e.Time();
   }
   const auto endDelta = static_cast<uint32_t>(std::clamp<Tick>(FSongLength - last, 0, kMaxTick));
   length += VarLenSize(endDelta) + 3;
@@ -173,9 +169,9 @@ std::string TSmf::Build() {
   last = 0;
   for (const TSmfEvent& e : FEvents) {
     if (!Written(e)) continue;
-    out = PutVarLen(out, static_cast<uint32_t>(e.FTime - last));
+    out = PutVarLen(out, static_cast<uint32_t>(e.Time() - last));
     out = PutEvent(out, e);
-    last = e.FTime;
+    last = e.Time();
   }
   out = PutVarLen(out, endDelta);
   const char end[3] = {'\xFF', '\x2F', '\x00'};

@@ -15,15 +15,21 @@ namespace tw {
 // wrap; anything above TSmf::kMaxTick is refused before it reaches the file.
 using Tick = int64_t;
 
-// One event. Compact on purpose (16 bytes): a song of a million notes must sort fast.
+// One event. Compact on purpose (8 bytes): a song of a million notes must sort fast, and each
+// page of memory a short compile touches costs it as much time as some ten thousand instructions.
 struct TSmfEvent {
-  int32_t FTime;       // absolute tick
-  uint8_t FPriority;   // order at one tick: 0 everything else, 1 note-ons, 9 sweep steps
-  uint8_t FStatus;     // 8n 9n Bn Cn En, F0 system exclusive, FF meta; 0 marks a merged note
-  uint8_t FData1;      // key, controller, program, meta type
-  uint8_t FData2;      // velocity, value
-  uint32_t FData;      // pitch bend: the 14-bit value; F0/FF: offset of the bytes in the pool
-  uint32_t FSize;      // F0/FF: number of bytes in the pool
+  // The absolute tick (at most TSmf::kMaxTick) times 16 plus the priority, the order at one tick
+  // (0 everything else, 1 note-ons, 9 sweep steps): the events are sorted by this one number.
+  uint32_t FTimeAndPriority;
+  uint8_t FStatus;         // 8n 9n Bn Cn En, F0 system exclusive, FF meta; 0 marks a merged note
+  // Key and velocity, controller and value, program; pitch bend: low and high 7 bits. F0 and FF:
+  // the number of the event's entry in the list of data (24 bits, low byte first).
+  uint8_t FData1;
+  uint8_t FData2;
+  uint8_t FData3;
+
+  uint32_t Time() const { return FTimeAndPriority >> 4; }
+  int Priority() const { return static_cast<int>(FTimeAndPriority & 15); }
 };
 
 class TSmf {
@@ -63,7 +69,12 @@ class TSmf {
 
   size_t Count() const { return FEvents.size(); }
   const std::vector<TSmfEvent>& Events() const { return FEvents; }
-  std::string_view Bytes(const TSmfEvent& e) const { return std::string_view(FPool).substr(e.FData, e.FSize); }
+  // The data of a system exclusive (with its closing F7) or meta event, and the meta type.
+  std::string_view Bytes(const TSmfEvent& e) const {
+    const TDirect& d = Direct(e);
+    return std::string_view(FPool).substr(d.FOffset, d.FSize);
+  }
+  uint8_t MetaType(const TSmfEvent& e) const { return Direct(e).FType; }
   void Clear();
 
   // Sorts and merges the events and writes the file. Returns false, writing nothing, when the
@@ -77,6 +88,16 @@ class TSmf {
   Tick FSongLength = 0;  // latest output tick; the end of track stands here
 
  private:
+  // Where the bytes of a system exclusive or meta event lie in the pool.
+  struct TDirect {
+    uint32_t FOffset;
+    uint32_t FSize;
+    uint8_t FType;  // meta type
+  };
+  static constexpr size_t kMaxDirect = size_t{1} << 24;  // entries a TSmfEvent can number
+
+  const TDirect& Direct(const TSmfEvent& e) const { return FDirect[e.FData1 | e.FData2 << 8 | e.FData3 << 16]; }
+
   // Whether an event at time fits the bounds (extraBytes more data bytes); records the first
   // limit hit.
   bool Admit(Tick time, size_t extraBytes) {
@@ -86,18 +107,23 @@ class TSmf {
     return Refuse(time);
   }
   bool Refuse(Tick time);
-  void Append(Tick time, int priority, int status, int data1, int data2, uint32_t data = 0, uint32_t size = 0) {
-    FEvents.push_back(TSmfEvent{static_cast<int32_t>(time), static_cast<uint8_t>(priority), static_cast<uint8_t>(status),
-                                static_cast<uint8_t>(data1), static_cast<uint8_t>(data2), data, size});
+  // time within the bounds (Admit), priority 0..15.
+  void Append(Tick time, int priority, int status, int data1, int data2, int data3 = 0) {
+    FEvents.push_back(TSmfEvent{static_cast<uint32_t>(time) << 4 | static_cast<uint32_t>(priority),
+                                static_cast<uint8_t>(status), static_cast<uint8_t>(data1), static_cast<uint8_t>(data2),
+                                static_cast<uint8_t>(data3)});
   }
-  uint32_t Store(std::string_view bytes);
+  // Adds a system exclusive or meta event whose bytes are data and then tail.
+  void AppendDirect(Tick time, int status, int type, std::string_view data, std::string_view tail = {});
   bool MergeNote(TSmfEvent& e);
-  void RemoveOverlappingNotes();
-  static size_t EventSize(const TSmfEvent& e);
+  bool RemoveOverlappingNotes();
+  bool Written(const TSmfEvent& e) const;
+  size_t EventSize(const TSmfEvent& e) const;
   char* PutEvent(char* out, const TSmfEvent& e) const;
 
   std::vector<TSmfEvent> FEvents;
-  std::string FPool;  // data bytes of system exclusive and meta events
+  std::string FPool;             // data bytes of system exclusive and meta events
+  std::vector<TDirect> FDirect;  // their places in the pool
   uint8_t FNoteState[16][128] = {};
   size_t FMaxEvents, FMaxBytes;
   TLimit FLimitHit = TLimit::None;

@@ -66,7 +66,7 @@ TEST(FuzzRegression, LoopsRereadingLongTextStopAtTheWorkBudget) {
     ASSERT_FALSE(mmlc.CompileText(Fixture(c.fixture)));
     EXPECT_EQ(Cp932ToUtf8(mmlc.FErrorText), std::string("｢ ") + c.token + " ｣ 処理量が上限を超えました.");
     uint64_t passes = 0;
-    for (const TSmfEvent& e : mmlc.FSmf.Events()) passes += e.FStatus == 0xFF && e.FData1 == 7;
+    for (const TSmfEvent& e : mmlc.FSmf.Events()) passes += e.FStatus == 0xFF && mmlc.FSmf.MetaType(e) == 7;
     EXPECT_GE(passes, 2u);
     EXPECT_LE(passes * c.perPass, kWork);
   }
