@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <iconv.h>
-#include <stdexcept>
 
 #include "Texts.h"
 
@@ -13,9 +12,27 @@ namespace {
 // Runs iconv over the whole input; an unconvertible character is replaced and skipped, so the
 // conversion always ends.
 std::string Convert(const char* to, const char* from, std::string_view in, std::string_view replacement) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv cannot convert between CP932 and UTF-8");
   std::string out;
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    // No converter installed (toneweld is linked statically and loads it from the system):
+    // ASCII, which both encodings share, stays readable; every other character is replaced.
+    const bool fromUtf8 = from == std::string_view("UTF-8");
+    for (size_t i = 0; i < in.size(); ++i) {
+      const auto b = static_cast<unsigned char>(in[i]);
+      if (b < 0x80) {
+        out += static_cast<char>(b);
+        continue;
+      }
+      out += replacement;
+      if (fromUtf8) {
+        while (i + 1 < in.size() && (static_cast<unsigned char>(in[i + 1]) & 0xC0) == 0x80) ++i;
+      } else if (((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) && i + 1 < in.size()) {
+        ++i;  // a lead byte and its trail byte are one character
+      }
+    }
+    return out;
+  }
   char buffer[1024];
   char* src = const_cast<char*>(in.data());
   size_t left = in.size();
