@@ -47,11 +47,14 @@ void TSrcCtrl::SkipToLineEnd() {
 void TSrcCtrl::SkipMore() {
   for (;;) {
     // Blanks and line ends, the common case, in a tight loop.
+    const char* text = FText.data();
+    const size_t size = FText.size();
     TextPos p = FCur;
-    while (p < FText.size() && (FText[p] == ' ' || FText[p] == '\r' || FText[p] == '\n' || FText[p] == '\t')) ++p;
+    while (p < size && (text[p] == ' ' || text[p] == '\r' || text[p] == '\n' || text[p] == '\t')) ++p;
     FStepped += p - FCur;
     FCur = p;
     const uint8_t b = At(FCur);
+    if (!kSkipStart[b]) return;
     switch (b) {
       case '\t': case '\n': case '\r': case ' ': case '`':
         Step();
