@@ -99,7 +99,7 @@ class TSrcCtrl {
     FCur += n;
     FStepped += n;
   }
-  // SkipBlanks after its first byte test: everything but a command letter.
+  // The rest of SkipBlanks, once the byte at FCur may start something to pass.
   void SkipMore();
   bool TestChar(char c) {
     SkipBlanks();
