@@ -96,6 +96,14 @@ std::vector<std::string> EventsOf(std::string_view utf8Source, const std::functi
   return c.events;
 }
 
+void ExpectEvents(const std::vector<EventCase>& cases, const std::function<void(TMmlc&)>& setup) {
+  for (const EventCase& c : cases) EXPECT_EQ(EventsOf(c.source, setup), c.events) << c.source;
+}
+
+void ExpectTrackEvents(const std::vector<EventCase>& cases, const std::function<void(TMmlc&)>& setup) {
+  for (const EventCase& c : cases) EXPECT_EQ(EventsOf("'{(T1)" + c.source, setup), c.events) << c.source;
+}
+
 std::string ErrorOf(std::string_view utf8Source, const std::function<void(TMmlc&)>& setup) {
   return CompileMml(utf8Source, setup).error;
 }

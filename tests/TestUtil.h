@@ -29,7 +29,18 @@ Compiled CompileMml(std::string_view utf8Source, const std::function<void(TMmlc&
                     const std::function<void(TMmlc&)>& inspect = {});
 
 // Only the events, dropping the end of track; for tables of expected events.
-std::vector<std::string> EventsOf(std::string_view utf8Source, const std::function<void(TMmlc&)>& setup = {});
+using Events = std::vector<std::string>;
+Events EventsOf(std::string_view utf8Source, const std::function<void(TMmlc&)>& setup = {});
+
+// A source and the events it compiles to.
+struct EventCase {
+  std::string source;
+  Events events;
+};
+// Checks a table of cases (each failure names its source).
+void ExpectEvents(const std::vector<EventCase>& cases, const std::function<void(TMmlc&)>& setup = {});
+// The same with each source compiled after "'{(T1)": commands of the first track, extended syntax.
+void ExpectTrackEvents(const std::vector<EventCase>& cases, const std::function<void(TMmlc&)>& setup = {});
 
 // The error line of a failing compile ("LINE:COLUMN: message", UTF-8); "" when it succeeded.
 std::string ErrorOf(std::string_view utf8Source, const std::function<void(TMmlc&)>& setup = {});

@@ -7,19 +7,8 @@
 namespace tw::test {
 namespace {
 
-using Events = std::vector<std::string>;
-
-struct EventCase {
-  std::string source;  // compiled after "'{(T1)"
-  Events events;
-};
-
-void ExpectEvents(const std::vector<EventCase>& cases, const std::function<void(TMmlc&)>& setup = {}) {
-  for (const auto& c : cases) EXPECT_EQ(EventsOf("'{(T1)" + c.source, setup), c.events) << c.source;
-}
-
 TEST(Control, EachCommandWritesItsEvent) {
-  ExpectEvents({
+  ExpectTrackEvents({
       {"@EXP 90", {"0: B0 0B 5A"}},
       {"@HOLD 127", {"0: B0 40 7F"}},
       {"@FB 10", {"0: B0 4A 0A"}},
@@ -125,7 +114,7 @@ TEST(Control, ProgramMap) {
 }
 
 TEST(Control, VelocityFixTablesChangeNoteVelocities) {
-  ExpectEvents({
+  ExpectTrackEvents({
       {"@UFIX 0,0,1 C", {"0: 90 3C 1F", "24: 80 3C 00"}},  // program 0: half the velocity
       {"@UFIX 0,0,2 C", {"0: 90 3C 3F", "24: 80 3C 00"}},  // unscaled
       {"@UFIX 0,0,2 @UFIX 0,0,0 C", {"0: 90 3C 7F", "24: 80 3C 00"}},

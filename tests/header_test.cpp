@@ -9,8 +9,6 @@
 namespace tw::test {
 namespace {
 
-using Events = std::vector<std::string>;
-
 // "tick: FF type len bytes..." for a meta event whose text is given in UTF-8 (short texts only).
 std::string Meta(int tick, int type, std::string_view utf8) {
   const std::string bytes = Utf8ToCp932(utf8);

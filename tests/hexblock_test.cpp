@@ -7,8 +7,6 @@
 namespace tw::test {
 namespace {
 
-using Events = std::vector<std::string>;
-
 TEST(StackValue, QueueWithCurrentValue) {
   TStackValue q;
   EXPECT_EQ(q.Count(), 0u);

@@ -11,7 +11,6 @@
 namespace tw::test {
 namespace {
 
-using Events = std::vector<std::string>;
 using Lines = std::vector<std::string>;
 
 void HwLoopsOn(TMmlc& m) { m.FOptHLoopOut = true; }

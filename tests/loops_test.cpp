@@ -11,8 +11,6 @@
 namespace tw::test {
 namespace {
 
-using Events = std::vector<std::string>;
-
 // The events of default-length notes (octave 4, velocity 127) played one after the other, one
 // letter per note: "cdc" gives C at 0, D at 24, C at 48.
 Events Played(std::string_view letters) {

@@ -6,17 +6,6 @@
 namespace tw::test {
 namespace {
 
-using Events = std::vector<std::string>;
-
-struct Case {
-  const char* source;
-  Events events;
-};
-
-void ExpectEvents(const std::vector<Case>& cases, const std::function<void(TMmlc&)>& setup = {}) {
-  for (const Case& c : cases) EXPECT_EQ(EventsOf(c.source, setup), c.events) << c.source;
-}
-
 TEST(Notes, LengthsGatesAndVelocities) {
   ExpectEvents({
       {"(T1) C", {"0: 90 3C 7F", "24: 80 3C 00"}},

@@ -59,7 +59,6 @@ TEST(PatchAction, LogLinesOfEachOutcome) {
   EXPECT_EQ(Utf8Log(missing), (std::vector<std::string>{"パッチ中止：MLDファイルが存在しません。"}));
 }
 
-
 TEST(PatchCli, SuccessPrintsReportAndPathOnStandardOutput) {
   const std::string dir = TempDir();
   const std::string mld = dir + "/song.mld";

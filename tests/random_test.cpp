@@ -13,8 +13,6 @@
 namespace tw::test {
 namespace {
 
-using Events = std::vector<std::string>;
-
 struct Event {
   int64_t tick = 0;
   std::vector<int> bytes;

@@ -6,19 +6,8 @@
 namespace tw::test {
 namespace {
 
-using Events = std::vector<std::string>;
-
-struct EventCase {
-  std::string source;  // compiled after "'{(T1)"
-  Events events;
-};
-
-void ExpectEvents(const std::vector<EventCase>& cases) {
-  for (const auto& c : cases) EXPECT_EQ(EventsOf("'{(T1)" + c.source), c.events) << c.source;
-}
-
 TEST(Rewind, LengthsAndOffsets) {
-  ExpectEvents({
+  ExpectTrackEvents({
       // Without a length the default length: 24, then 12 after L16.
       {"C4 @REW D", {"0: 90 3C 7F", "24: 90 3E 7F", "48: 80 3C 00", "48: 80 3E 00"}},
       {"L16 C2 @REW D", {"0: 90 3C 7F", "84: 90 3E 7F", "96: 80 3C 00", "96: 80 3E 00"}},
@@ -43,7 +32,7 @@ TEST(Rewind, LengthsAndOffsets) {
 }
 
 TEST(Rewind, Markers) {
-  ExpectEvents({
+  ExpectTrackEvents({
       {"C @PSTART @PSTOP @PSTOP D4 @REW 8 @PSTART",
        {"0: 90 3C 7F", "24: 80 3C 00", "24: FF 06 03 51 30 30", "24: FF 06 03 51 30 46", "24: FF 06 03 51 30 46",
         "24: 90 3E 7F", "48: FF 06 03 51 30 30", "72: 80 3E 00"}},
@@ -51,7 +40,7 @@ TEST(Rewind, Markers) {
 }
 
 TEST(Rewind, SoundOffRegion) {
-  ExpectEvents({
+  ExpectTrackEvents({
       {"@RCSTART C D", {"0: 90 3C 7F", "24: 80 3C 00", "24: B0 78 00", "24: 90 3E 7F", "48: 80 3E 00"}},
       // A rest does not end the note that the next one silences.
       {"@RCSTART C R D", {"0: 90 3C 7F", "24: 80 3C 00", "48: B0 78 00", "48: 90 3E 7F", "72: 80 3E 00"}},

@@ -6,8 +6,6 @@
 namespace tw::test {
 namespace {
 
-using Events = std::vector<std::string>;
-
 TEST(Sections, TrackKeywordErrors) {
   const struct {
     const char* source;

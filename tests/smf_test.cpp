@@ -9,7 +9,6 @@
 namespace tw::test {
 namespace {
 
-using Events = std::vector<std::string>;
 using namespace std::string_literals;
 
 Events Written(TSmf& smf) { return TrackEvents(smf.Build()); }

@@ -7,17 +7,7 @@
 namespace tw::test {
 namespace {
 
-using Events = std::vector<std::string>;
 using Entries = std::vector<int32_t>;
-
-struct EventCase {
-  std::string source;  // compiled after "'{(T1)"
-  Events events;
-};
-
-void ExpectEvents(const std::vector<EventCase>& cases) {
-  for (const auto& c : cases) EXPECT_EQ(EventsOf("'{(T1)" + c.source), c.events) << c.source;
-}
 
 Entries EntriesOf(const TIntListLibItem& pattern) {
   Entries entries;
@@ -83,7 +73,7 @@ TEST(Sweeps, BendPatternsHoldUnitsOfTheChannelsRange) {
 }
 
 TEST(Sweeps, ApplyingSamplesThePatternAndRestoresTheBase) {
-  ExpectEvents({
+  ExpectTrackEvents({
       // Expression starts at 100: steps at 0 and 3 (interval 3), the base returns at 8.
       {"@XS1,-20,*4 @X1,*8 C", {"0: B0 0B 5F", "3: B0 0B 50", "8: B0 0B 64", "8: 90 3C 7F", "32: 80 3C 00"}},
       {"@XW1 @XS1,-20,*4 @X1,*8", {"0: B0 0B 5F", "1: B0 0B 5A", "2: B0 0B 55", "3: B0 0B 50", "8: B0 0B 64"}},
@@ -112,7 +102,7 @@ TEST(Sweeps, ApplyingSamplesThePatternAndRestoresTheBase) {
 }
 
 TEST(Sweeps, EachKindWritesItsEvent) {
-  ExpectEvents({
+  ExpectTrackEvents({
       {"@VS1,-1,0 @V1,*2", {"0: B0 07 7E", "2: B0 07 7F"}},
       {"V49 @VS1,1,0 @V1,*2", {"0: B0 07 63", "0: B0 07 64", "2: B0 07 63"}},
       {"@MS1,1,0 @M1,*2", {"0: B0 01 01", "2: B0 01 00"}},

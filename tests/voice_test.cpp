@@ -6,17 +6,6 @@
 namespace tw::test {
 namespace {
 
-using Events = std::vector<std::string>;
-
-struct Case {
-  const char* source;
-  Events expected;
-};
-
-void ExpectEvents(const std::vector<Case>& cases, const std::function<void(TMmlc&)>& setup = {}) {
-  for (const Case& c : cases) EXPECT_EQ(EventsOf(c.source, setup), c.expected) << c.source;
-}
-
 TEST(Voice, EventsOfEachCommand) {
   ExpectEvents({
       {"(T1) @1", {"0: C0 00"}},
