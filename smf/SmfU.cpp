@@ -93,8 +93,6 @@ bool TSmf::RemoveOverlappingNotes() {
 
 namespace {
 
-bool IsDirect(uint8_t status) { return status == 0xF0 || status == 0xFF; }
-
 size_t VarLenSize(uint32_t value) { return value < 0x80 ? 1 : value < 0x4000 ? 2 : value < 0x200000 ? 3 : 4; }
 
 // Writes the variable-length quantity of value (at most 0FFFFFFFh) at out; returns the end.
@@ -113,10 +111,10 @@ char* PutVarLen(char* out, uint32_t value) {
 }  // namespace
 
 // Merged notes and system exclusive or meta events without bytes are not written.
-bool TSmf::Written(const TSmfEvent& e) const { return e.FStatus != 0 && (!IsDirect(e.FStatus) || Direct(e).FSize != 0); }
+bool TSmf::Written(const TSmfEvent& e) const { return e.FStatus != 0 && (!IsDirect(e) || Direct(e).FSize != 0); }
 
 size_t TSmf::EventSize(const TSmfEvent& e) const {
-  if (IsDirect(e.FStatus)) {
+  if (IsDirect(e)) {
     const uint32_t size = Direct(e).FSize;
     return (e.FStatus == 0xFF ? 2 : 1) + VarLenSize(size) + size;
   }
@@ -125,7 +123,7 @@ size_t TSmf::EventSize(const TSmfEvent& e) const {
 
 char* TSmf::PutEvent(char* out, const TSmfEvent& e) const {
   *out++ = static_cast<char>(e.FStatus);
-  if (IsDirect(e.FStatus)) {
+  if (IsDirect(e)) {
     const TDirect& d = Direct(e);
     if (e.FStatus == 0xFF) *out++ = static_cast<char>(d.FType);
     out = PutVarLen(out, d.FSize);

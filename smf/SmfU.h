@@ -69,12 +69,15 @@ class TSmf {
 
   size_t Count() const { return FEvents.size(); }
   const std::vector<TSmfEvent>& Events() const { return FEvents; }
-  // The data of a system exclusive (with its closing F7) or meta event, and the meta type.
+  // The data of a system exclusive (with its closing F7) or meta event, and the meta type; empty
+  // and 0 for any other event.
   std::string_view Bytes(const TSmfEvent& e) const {
+    if (!IsDirect(e)) return {};
     const TDirect& d = Direct(e);
     return std::string_view(FPool).substr(d.FOffset, d.FSize);
   }
-  uint8_t MetaType(const TSmfEvent& e) const { return Direct(e).FType; }
+  uint8_t MetaType(const TSmfEvent& e) const { return e.FStatus == 0xFF ? Direct(e).FType : 0; }
+  static bool IsDirect(const TSmfEvent& e) { return e.FStatus == 0xF0 || e.FStatus == 0xFF; }
   void Clear();
 
   // Sorts and merges the events and writes the file. Returns false, writing nothing, when the

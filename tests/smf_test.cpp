@@ -1,6 +1,7 @@
 // The event list and the SMF writer.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <tuple>
 
 #include "SmfU.h"
@@ -82,6 +83,24 @@ TEST(Smf, EventEncodings) {
   EXPECT_EQ(Written(smf), (Events{"0: E2 00 00", "0: E2 00 40", "0: E2 00 7F", "0: FF 51 03 07 A1 20",
                                   "0: FF 51 03 5B 8D 80", "0: F0 05 7E 7F 09 01 F7", "0: FF 01 02 61 62", "0: CF 7F",
                                   "0: FF 2F 00"}));
+  EXPECT_EQ(smf.Bytes(smf.Events()[5]), "\x7E\x7F\x09\x01\xF7");
+  EXPECT_EQ(smf.MetaType(smf.Events()[6]), 1);
+  EXPECT_EQ(smf.Bytes(smf.Events()[0]), "");  // not a data event
+}
+
+TEST(Smf, DataEventsBeyondTwoBytesOfNumbering) {
+  // Each data event numbers its place in the pool with three bytes: past 255 and 65,535 too.
+  TSmf smf;
+  constexpr int kCount = 70'000;
+  const auto letter = [](int i) { return static_cast<char>('a' + i % 26); };
+  for (int i = 0; i < kCount; ++i) smf.AddMeta(i, 1, std::string(1, letter(i)));
+  const Events written = Written(smf);
+  ASSERT_EQ(written.size(), kCount + 1u);
+  for (const int i : {255, 256, 65'535, 65'536, kCount - 1}) {
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "%d: FF 01 01 %02X", i, letter(i));
+    EXPECT_EQ(written[static_cast<size_t>(i)], expected);
+  }
 }
 
 TEST(Smf, EndOfTrackAtTheSongLengthNeverBeforeTheLastEvent) {
