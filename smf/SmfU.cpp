@@ -135,7 +135,8 @@ char* TSmf::PutEvent(char* out, const TSmfEvent& e) const {
 }
 
 std::string TSmf::Build() {
-  // Ordered by tick, then priority, then the order of adding: one stable sort on both keys.
+  // Ordered by tick, then priority, then the order of adding: one stable sort on the key that
+  // holds both.
   // Events usually arrive in order already (a single track is written front to back); then
   // one pass over them replaces the sort, which took a quarter of a long compile.
   const auto before = [](const TSmfEvent& a, const TSmfEvent& b) { return a.FTimeAndPriority < b.FTimeAndPriority; };

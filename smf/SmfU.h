@@ -21,7 +21,7 @@ struct TSmfEvent {
   // The absolute tick (at most TSmf::kMaxTick) times 16 plus the priority, the order at one tick
   // (0 everything else, 1 note-ons, 9 sweep steps): the events are sorted by this one number.
   uint32_t FTimeAndPriority;
-  uint8_t FStatus;         // 8n 9n Bn Cn En, F0 system exclusive, FF meta; 0 marks a merged note
+  uint8_t FStatus;  // 8n 9n Bn Cn En, F0 system exclusive, FF meta; 0 marks a merged note
   // Key and velocity, controller and value, program; pitch bend: low and high 7 bits. F0 and FF:
   // the number of the event's entry in the list of data (24 bits, low byte first).
   uint8_t FData1;
@@ -29,7 +29,6 @@ struct TSmfEvent {
   uint8_t FData3;
 
   uint32_t Time() const { return FTimeAndPriority >> 4; }
-  int Priority() const { return static_cast<int>(FTimeAndPriority & 15); }
 };
 
 class TSmf {
