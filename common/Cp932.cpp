@@ -9,11 +9,13 @@
 namespace tw {
 namespace {
 
+bool gNoConverter = false;
+
 // Runs iconv over the whole input; an unconvertible character is replaced and skipped, so the
 // conversion always ends.
 std::string Convert(const char* to, const char* from, std::string_view in, std::string_view replacement) {
   std::string out;
-  iconv_t cd = iconv_open(to, from);
+  iconv_t cd = gNoConverter ? reinterpret_cast<iconv_t>(-1) : iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) {
     // No converter installed (toneweld is linked statically and loads it from the system):
     // ASCII, which both encodings share, stays readable; every other character is replaced.
@@ -68,5 +70,7 @@ std::string Cp932ToUtf8(std::string_view cp932) {
 }
 
 std::string Utf8ToCp932(std::string_view utf8) { return Convert("CP932", "UTF-8", utf8, "?"); }
+
+void SetNoConverterForTest(bool on) { gNoConverter = on; }
 
 }  // namespace tw

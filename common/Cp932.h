@@ -13,4 +13,8 @@ std::string Cp932ToUtf8(std::string_view cp932);
 // Characters without a code page 932 form become "?".
 std::string Utf8ToCp932(std::string_view utf8);
 
+// Test seam: while set, the conversions act as if iconv had no code page 932 converter (they
+// keep ASCII and replace every other character).
+void SetNoConverterForTest(bool on);
+
 }  // namespace tw

@@ -36,6 +36,12 @@ TEST(Cp932, ConversionForDisplay) {
   // with one more character goes through the converter).
   for (const text::TSystemText& t : text::kSystemTexts)
     EXPECT_EQ(Cp932ToUtf8(std::string(t.Cp932) + "\x82\xA0"), std::string(t.Utf8) + "あ") << t.Utf8;
+  // Without a converter on the system: ASCII stays, each other character is one replacement.
+  SetNoConverterForTest(true);
+  EXPECT_EQ(Cp932ToUtf8("\xA2 \x83\x41 \xA3 x\x83"), "\uFFFD \uFFFD \uFFFD x\uFFFD");
+  EXPECT_EQ(Cp932ToUtf8(text::kLogCompiled), "コンパイル終了(SMF) ... \r\n");  // built in
+  EXPECT_EQ(Utf8ToCp932("aアb"), "a?b");
+  SetNoConverterForTest(false);
 }
 
 TEST(FileIO, LinesPathsAndExtensions) {
