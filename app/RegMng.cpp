@@ -9,6 +9,7 @@
 #include <unistd.h>
 #endif
 
+#include "Cp932.h"
 #include "FileIO.h"
 #include "Texts.h"
 
@@ -16,8 +17,6 @@ namespace tw {
 namespace {
 
 constexpr size_t npos = std::string_view::npos;
-
-bool IsLeadByte(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
 // ASCII letters folded to upper case. A double-byte character is stepped over whole, so that
 // its second byte is never taken for a letter.

@@ -14,12 +14,12 @@ bool gNoConverter = false;
 // Runs iconv over the whole input; an unconvertible character is replaced and skipped, so the
 // conversion always ends.
 std::string Convert(const char* to, const char* from, std::string_view in, std::string_view replacement) {
+  const bool fromUtf8 = from == std::string_view("UTF-8");
   std::string out;
   iconv_t cd = gNoConverter ? reinterpret_cast<iconv_t>(-1) : iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) {
     // No converter installed (toneweld is linked statically and loads it from the system):
     // ASCII, which both encodings share, stays readable; every other character is replaced.
-    const bool fromUtf8 = from == std::string_view("UTF-8");
     for (size_t i = 0; i < in.size(); ++i) {
       const auto b = static_cast<unsigned char>(in[i]);
       if (b < 0x80) {
@@ -29,7 +29,7 @@ std::string Convert(const char* to, const char* from, std::string_view in, std::
       out += replacement;
       if (fromUtf8) {
         while (i + 1 < in.size() && (static_cast<unsigned char>(in[i + 1]) & 0xC0) == 0x80) ++i;
-      } else if (((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) && i + 1 < in.size()) {
+      } else if (IsLeadByte(b) && i + 1 < in.size()) {
         ++i;  // a lead byte and its trail byte are one character
       }
     }
@@ -49,7 +49,7 @@ std::string Convert(const char* to, const char* from, std::string_view in, std::
     ++src;
     --left;
     // One replacement per character: the rest of a UTF-8 sequence goes with its first byte.
-    if (from == std::string_view("UTF-8"))
+    if (fromUtf8)
       for (; left > 0 && (static_cast<unsigned char>(*src) & 0xC0) == 0x80; ++src) --left;
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
   }

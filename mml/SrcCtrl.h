@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "Cp932.h"  // IsLeadByte: a lead byte and the byte after it are one character everywhere
+
 namespace tw {
 
 enum TSectionMode : uint8_t {
@@ -33,10 +35,6 @@ inline constexpr auto kSkipStart = [] {
   for (const char c : {'\t', '\n', '\r', ' ', '`', '\'', '}', '(', '$'}) start[static_cast<uint8_t>(c)] = true;
   return start;
 }();
-
-// Code page 932 lead bytes: 81h..9Fh and E0h..FCh. A lead byte and the byte after it are one
-// character everywhere in the scanner.
-constexpr bool IsLeadByte(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
 class TSrcCtrl {
  public:
